@@ -1,0 +1,91 @@
+// Win32 events, waits and the performance counter.
+#include <windows.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+namespace {
+
+struct Event {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool signaled = false;
+    bool manualReset = false;
+};
+
+Event* toEvent(HANDLE handle) { return static_cast<Event*>(handle); }
+
+// 100 ns ticks, the resolution Windows reports on current machines.
+constexpr int64_t COUNTER_FREQUENCY = 10'000'000;
+
+} // namespace
+
+extern "C" {
+
+HANDLE WINAPI CreateEventW(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialState, LPCWSTR) {
+    Event* event = new Event;
+    event->manualReset = manualReset != FALSE;
+    event->signaled = initialState != FALSE;
+    return event;
+}
+
+BOOL WINAPI SetEvent(HANDLE handle) {
+    if (!handle)
+        return FALSE;
+    Event* event = toEvent(handle);
+    {
+        std::lock_guard lock(event->mutex);
+        event->signaled = true;
+    }
+    event->changed.notify_all();
+    return TRUE;
+}
+
+BOOL WINAPI ResetEvent(HANDLE handle) {
+    if (!handle)
+        return FALSE;
+    Event* event = toEvent(handle);
+    std::lock_guard lock(event->mutex);
+    event->signaled = false;
+    return TRUE;
+}
+
+DWORD WINAPI WaitForSingleObjectEx(HANDLE handle, DWORD milliseconds, BOOL) {
+    if (!handle)
+        return WAIT_FAILED;
+    Event* event = toEvent(handle);
+    std::unique_lock lock(event->mutex);
+    auto isSignaled = [event] { return event->signaled; };
+    if (milliseconds == INFINITE)
+        event->changed.wait(lock, isSignaled);
+    else if (!event->changed.wait_for(lock, std::chrono::milliseconds(milliseconds), isSignaled))
+        return WAIT_TIMEOUT;
+    if (!event->manualReset)
+        event->signaled = false;
+    return WAIT_OBJECT_0;
+}
+
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    return WaitForSingleObjectEx(handle, milliseconds, FALSE);
+}
+
+BOOL WINAPI CloseHandle(HANDLE handle) {
+    if (!handle)
+        return FALSE;
+    delete toEvent(handle);
+    return TRUE;
+}
+
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* count) {
+    auto sinceEpoch = std::chrono::steady_clock::now().time_since_epoch();
+    count->QuadPart = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count() / 100;
+    return TRUE;
+}
+
+BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
+    frequency->QuadPart = COUNTER_FREQUENCY;
+    return TRUE;
+}
+
+} // extern "C"

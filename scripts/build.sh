@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, configures (preset "default" unless one is named) and builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset="${1:-default}"
+./scripts/setup.sh
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j "$(nproc)"
+ln -sf "build/compile_commands.json" compile_commands.json
