@@ -22,7 +22,7 @@ struct ImGuiDx12State {
 
 ImGuiDx12State imguiDx12State();
 
-// One ImGui_ImplDX12_RenderDrawData call that had something to draw.
+// One ImGui_ImplDX12_RenderDrawData call (calls while the display has no size draw nothing and are not kept).
 struct ImGuiDx12DrawRecord {
     ID3D12GraphicsCommandList* commandList;
     int commandLists;
