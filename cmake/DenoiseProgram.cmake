@@ -7,7 +7,8 @@ set(DENOISE_OBJECT ${DENOISE_OUTPUT_DIR}/DenoiseCS.cso)
 set(DENOISE_CPP ${DENOISE_OUTPUT_DIR}/DenoiseCS.cpp)
 
 if(WIN32)
-    find_program(LANTERN_DXC dxc REQUIRED)
+    # The Windows SDK's compiler (or one on PATH, such as vcpkg's directx-dxc).
+    find_program(LANTERN_DXC dxc HINTS "$ENV{WindowsSdkVerBinPath}x64" REQUIRED)
     set(DENOISE_COMPILER ${LANTERN_DXC})
     set(DENOISE_COMPILER_TARGET)
 else()

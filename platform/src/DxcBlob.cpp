@@ -77,15 +77,11 @@ public:
         : bytes(std::move(bytes)), known(known), codePage(codePage), countsTerminator(countsTerminator) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        bool utf8 = known && codePage == DXC_CP_UTF8;
-        if (queryAs<IUnknown>(this, this, riid, object) || queryAs<IDxcBlob>(this, this, riid, object) ||
-            queryAs<IDxcBlobEncoding>(this, this, riid, object) ||
-            (utf8 && queryAs<IDxcBlobUtf8>(this, this, riid, object)))
-            return S_OK;
-        return E_NOINTERFACE;
+        if (known && codePage == DXC_CP_UTF8)
+            return answerQuery(riid, object, static_cast<IUnknown*>(this), static_cast<IDxcBlob*>(this),
+                               static_cast<IDxcBlobEncoding*>(this), static_cast<IDxcBlobUtf8*>(this));
+        return answerQuery(riid, object, static_cast<IUnknown*>(this), static_cast<IDxcBlob*>(this),
+                           static_cast<IDxcBlobEncoding*>(this));
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return addRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return release(); }
@@ -115,13 +111,8 @@ private:
 class DefaultIncludeHandler final : public IDxcIncludeHandler, public ComObject {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (queryAs<IUnknown>(this, this, riid, object) ||
-            queryAs<IDxcIncludeHandler>(this, this, riid, object))
-            return S_OK;
-        return E_NOINTERFACE;
+        return answerQuery(riid, object, static_cast<IUnknown*>(this),
+                           static_cast<IDxcIncludeHandler*>(this));
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return addRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return release(); }

@@ -20,13 +20,8 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (queryAs<IUnknown>(this, this, riid, out) || queryAs<IDxcOperationResult>(this, this, riid, out) ||
-            queryAs<IDxcResult>(this, this, riid, out))
-            return S_OK;
-        return E_NOINTERFACE;
+        return answerQuery(riid, out, static_cast<IUnknown*>(this), static_cast<IDxcOperationResult*>(this),
+                           static_cast<IDxcResult*>(this));
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return addRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return release(); }
@@ -171,15 +166,8 @@ std::vector<std::wstring> copyArguments(LPCWSTR* arguments, UINT32 count) {
 class Compiler final : public IDxcCompiler, public IDxcCompiler3, public ComObject {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (queryAs<IUnknown>(static_cast<IDxcCompiler*>(this), static_cast<IDxcCompiler*>(this), riid,
-                              out) ||
-            queryAs<IDxcCompiler>(static_cast<IDxcCompiler*>(this), this, riid, out) ||
-            queryAs<IDxcCompiler3>(static_cast<IDxcCompiler3*>(this), this, riid, out))
-            return S_OK;
-        return E_NOINTERFACE;
+        return answerQuery(riid, out, static_cast<IUnknown*>(static_cast<IDxcCompiler*>(this)),
+                           static_cast<IDxcCompiler*>(this), static_cast<IDxcCompiler3*>(this));
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return addRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return release(); }
@@ -223,14 +211,10 @@ public:
 
     HRESULT STDMETHODCALLTYPE Preprocess(IDxcBlob*, LPCWSTR, LPCWSTR*, UINT32, const DxcDefine*, UINT32,
                                          IDxcIncludeHandler*, IDxcOperationResult** ppResult) override {
-        if (ppResult)
-            *ppResult = nullptr;
-        return notImplemented("IDxcCompiler::Preprocess");
+        return notImplemented("IDxcCompiler::Preprocess", ppResult);
     }
     HRESULT STDMETHODCALLTYPE Disassemble(IDxcBlob*, IDxcBlobEncoding** ppDisassembly) override {
-        if (ppDisassembly)
-            *ppDisassembly = nullptr;
-        return notImplemented("IDxcCompiler::Disassemble");
+        return notImplemented("IDxcCompiler::Disassemble", ppDisassembly);
     }
 
     HRESULT STDMETHODCALLTYPE Compile(const DxcBuffer* pSource, LPCWSTR* pArguments, UINT32 argCount,
@@ -271,9 +255,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE Disassemble(const DxcBuffer*, REFIID, LPVOID* ppResult) override {
-        if (ppResult)
-            *ppResult = nullptr;
-        return notImplemented("IDxcCompiler3::Disassemble");
+        return notImplemented("IDxcCompiler3::Disassemble", ppResult);
     }
 };
 

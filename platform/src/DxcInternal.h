@@ -37,13 +37,24 @@ private:
 // Says on standard error that a method is not implemented and returns E_NOTIMPL.
 HRESULT notImplemented(const char* method);
 
-// Hands out the interface riid of an object when it has it (one reference added), else E_NOINTERFACE.
-template <class Interface> bool queryAs(IUnknown* self, Interface* asInterface, REFIID riid, void** object) {
-    if (riid != __uuidof(Interface))
-        return false;
-    self->AddRef();
-    *object = asInterface;
-    return true;
+// The same for a method with results: they are cleared, as a failed call leaves them.
+template <class... Results> HRESULT notImplemented(const char* method, Results*... results) {
+    ((results ? void(*results = {}) : void()), ...);
+    return notImplemented(method);
+}
+
+// QueryInterface of an object from the interfaces it has, each given as the object converted to it: the first
+// whose IID is asked for is handed out with one more reference, else E_NOINTERFACE.
+template <class... Interfaces> HRESULT answerQuery(REFIID riid, void** object, Interfaces*... asInterfaces) {
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    IUnknown* found = nullptr;
+    ((riid == __uuidof(Interfaces) && (found = asInterfaces, *object = asInterfaces, true)) || ...);
+    if (!found)
+        return E_NOINTERFACE;
+    found->AddRef();
+    return S_OK;
 }
 
 std::string narrow(const wchar_t* text);

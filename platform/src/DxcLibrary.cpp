@@ -14,12 +14,7 @@ constexpr HRESULT classNotRegistered = static_cast<HRESULT>(0x80040154);
 class CompilerArgs final : public IDxcCompilerArgs, public ComObject {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (queryAs<IUnknown>(this, this, riid, out) || queryAs<IDxcCompilerArgs>(this, this, riid, out))
-            return S_OK;
-        return E_NOINTERFACE;
+        return answerQuery(riid, out, static_cast<IUnknown*>(this), static_cast<IDxcCompilerArgs*>(this));
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return addRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return release(); }
@@ -103,14 +98,8 @@ HRESULT blobAsUtf8(IDxcBlob* blob, IDxcBlobUtf8** out) {
 class Utilities final : public IDxcLibrary, public IDxcUtils, public ComObject {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (queryAs<IUnknown>(static_cast<IDxcLibrary*>(this), static_cast<IDxcLibrary*>(this), riid, out) ||
-            queryAs<IDxcLibrary>(static_cast<IDxcLibrary*>(this), this, riid, out) ||
-            queryAs<IDxcUtils>(static_cast<IDxcUtils*>(this), this, riid, out))
-            return S_OK;
-        return E_NOINTERFACE;
+        return answerQuery(riid, out, static_cast<IUnknown*>(static_cast<IDxcLibrary*>(this)),
+                           static_cast<IDxcLibrary*>(this), static_cast<IDxcUtils*>(this));
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return addRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return release(); }
@@ -146,9 +135,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE CreateBlobWithEncodingOnMalloc(LPCVOID, IMalloc*, UINT32, UINT32,
                                                              IDxcBlobEncoding** pBlobEncoding) override {
-        if (pBlobEncoding)
-            *pBlobEncoding = nullptr;
-        return notImplemented("IDxcLibrary::CreateBlobWithEncodingOnMalloc");
+        return notImplemented("IDxcLibrary::CreateBlobWithEncodingOnMalloc", pBlobEncoding);
     }
     HRESULT STDMETHODCALLTYPE CreateIncludeHandler(IDxcIncludeHandler** ppResult) override {
         if (!ppResult)
@@ -157,9 +144,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE CreateStreamFromBlobReadOnly(IDxcBlob*, IStream** ppStream) override {
-        if (ppStream)
-            *ppStream = nullptr;
-        return notImplemented("IDxcLibrary::CreateStreamFromBlobReadOnly");
+        return notImplemented("IDxcLibrary::CreateStreamFromBlobReadOnly", ppStream);
     }
     HRESULT STDMETHODCALLTYPE GetBlobAsUtf8(IDxcBlob* pBlob, IDxcBlobEncoding** pBlobEncoding) override {
         IDxcBlobUtf8* text = nullptr;
@@ -169,9 +154,7 @@ public:
         return result;
     }
     HRESULT STDMETHODCALLTYPE GetBlobAsUtf16(IDxcBlob*, IDxcBlobEncoding** pBlobEncoding) override {
-        if (pBlobEncoding)
-            *pBlobEncoding = nullptr;
-        return notImplemented("IDxcLibrary::GetBlobAsUtf16");
+        return notImplemented("IDxcLibrary::GetBlobAsUtf16", pBlobEncoding);
     }
 
     // IDxcUtils
@@ -181,9 +164,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE MoveToBlob(LPCVOID, IMalloc*, UINT32, UINT32,
                                          IDxcBlobEncoding** pBlobEncoding) override {
-        if (pBlobEncoding)
-            *pBlobEncoding = nullptr;
-        return notImplemented("IDxcUtils::MoveToBlob");
+        return notImplemented("IDxcUtils::MoveToBlob", pBlobEncoding);
     }
     HRESULT STDMETHODCALLTYPE CreateBlob(LPCVOID pData, UINT32 size, UINT32 codePage,
                                          IDxcBlobEncoding** pBlobEncoding) override {
@@ -194,9 +175,7 @@ public:
         return loadFileBlob(pFileName, pCodePage, pBlobEncoding);
     }
     HRESULT STDMETHODCALLTYPE CreateReadOnlyStreamFromBlob(IDxcBlob*, IStream** ppStream) override {
-        if (ppStream)
-            *ppStream = nullptr;
-        return notImplemented("IDxcUtils::CreateReadOnlyStreamFromBlob");
+        return notImplemented("IDxcUtils::CreateReadOnlyStreamFromBlob", ppStream);
     }
     HRESULT STDMETHODCALLTYPE CreateDefaultIncludeHandler(IDxcIncludeHandler** ppResult) override {
         return CreateIncludeHandler(ppResult);
@@ -205,22 +184,14 @@ public:
         return blobAsUtf8(pBlob, pBlobEncoding);
     }
     HRESULT STDMETHODCALLTYPE GetBlobAsUtf16(IDxcBlob*, IDxcBlobUtf16** pBlobEncoding) override {
-        if (pBlobEncoding)
-            *pBlobEncoding = nullptr;
-        return notImplemented("IDxcUtils::GetBlobAsUtf16");
+        return notImplemented("IDxcUtils::GetBlobAsUtf16", pBlobEncoding);
     }
     HRESULT STDMETHODCALLTYPE GetDxilContainerPart(const DxcBuffer*, UINT32, void** ppPartData,
                                                    UINT32* pPartSizeInBytes) override {
-        if (ppPartData)
-            *ppPartData = nullptr;
-        if (pPartSizeInBytes)
-            *pPartSizeInBytes = 0;
-        return notImplemented("IDxcUtils::GetDxilContainerPart");
+        return notImplemented("IDxcUtils::GetDxilContainerPart", ppPartData, pPartSizeInBytes);
     }
     HRESULT STDMETHODCALLTYPE CreateReflection(const DxcBuffer*, REFIID, void** ppvReflection) override {
-        if (ppvReflection)
-            *ppvReflection = nullptr;
-        return notImplemented("IDxcUtils::CreateReflection");
+        return notImplemented("IDxcUtils::CreateReflection", ppvReflection);
     }
     // The compiler's order: source name, entry point, target, the arguments, then the defines.
     HRESULT STDMETHODCALLTYPE BuildArguments(LPCWSTR pSourceName, LPCWSTR pEntryPoint, LPCWSTR pTargetProfile,
@@ -251,11 +222,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetPDBContents(IDxcBlob*, IDxcBlob** ppHash, IDxcBlob** ppContainer) override {
-        if (ppHash)
-            *ppHash = nullptr;
-        if (ppContainer)
-            *ppContainer = nullptr;
-        return notImplemented("IDxcUtils::GetPDBContents");
+        return notImplemented("IDxcUtils::GetPDBContents", ppHash, ppContainer);
     }
 };
 

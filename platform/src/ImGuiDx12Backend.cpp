@@ -15,15 +15,8 @@
 
 namespace {
 
-struct BackendData {
-    ID3D12Device* device;
-    int framesInFlight;
-    DXGI_FORMAT rtvFormat;
-    ID3D12DescriptorHeap* heap;
-    D3D12_CPU_DESCRIPTOR_HANDLE fontCpuHandle;
-    D3D12_GPU_DESCRIPTOR_HANDLE fontGpuHandle;
-    bool deviceObjectsCreated;
-};
+// The back end's data is the state that tests inspect.
+using BackendData = standin::ImGuiDx12State;
 
 std::mutex drawsMutex;
 std::vector<standin::ImGuiDx12DrawRecord> draws;
@@ -68,10 +61,14 @@ bool ImGui_ImplDX12_Init(ID3D12Device* device, int num_frames_in_flight, DXGI_FO
         return refuse("initialised without a device, a descriptor heap or frames in flight");
     if (!fontDescriptorInHeap(device, cbv_srv_heap, font_srv_cpu_desc_handle, font_srv_gpu_desc_handle))
         return false;
-    io.BackendRendererUserData =
-        IM_NEW(BackendData){device,       num_frames_in_flight,     rtv_format,
-                            cbv_srv_heap, font_srv_cpu_desc_handle, font_srv_gpu_desc_handle,
-                            false};
+    io.BackendRendererUserData = IM_NEW(BackendData){true,
+                                                     false,
+                                                     device,
+                                                     num_frames_in_flight,
+                                                     rtv_format,
+                                                     cbv_srv_heap,
+                                                     font_srv_cpu_desc_handle,
+                                                     font_srv_gpu_desc_handle};
     io.BackendRendererName = "imgui_impl_dx12 (stand-in)";
     io.BackendFlags |= ImGuiBackendFlags_RendererHasVtxOffset;
     return true;
@@ -146,16 +143,7 @@ namespace standin {
 
 ImGuiDx12State imguiDx12State() {
     BackendData* backend = backendData();
-    if (!backend)
-        return {};
-    return {true,
-            backend->deviceObjectsCreated,
-            backend->device,
-            backend->framesInFlight,
-            backend->rtvFormat,
-            backend->heap,
-            backend->fontCpuHandle,
-            backend->fontGpuHandle};
+    return backend ? *backend : ImGuiDx12State{};
 }
 
 std::vector<ImGuiDx12DrawRecord> imguiDx12Draws() {

@@ -5,33 +5,26 @@
 
 #include "standin/ImGuiBackend.h"
 #include "support/FakeD3D12.h"
+#include "support/ImGuiTestContext.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-constexpr UINT increment = 32;
-constexpr UINT64 cpuStart = 0x40000;
-constexpr UINT64 gpuStart = 0x5000000000;
+constexpr UINT increment = FakeShaderVisibleHeap::increment;
+constexpr UINT64 cpuStart = FakeShaderVisibleHeap::cpuStart;
+constexpr UINT64 gpuStart = FakeShaderVisibleHeap::gpuStart;
 
 class ImGuiDx12BackendTest : public testing::Test {
 protected:
-    void SetUp() override {
-        ImGui::CreateContext();
-        ImGuiIO& io = ImGui::GetIO();
-        io.IniFilename = nullptr;
-        io.DisplaySize = ImVec2(640, 480);
-        io.DeltaTime = 1.0f / 60.0f;
-        standin::clearImGuiDx12Draws();
-    }
+    void SetUp() override { standin::clearImGuiDx12Draws(); }
     void TearDown() override {
         if (standin::imguiDx12State().initialized)
             ImGui_ImplDX12_Shutdown();
-        ImGui::DestroyContext();
     }
 
     bool init(ID3D12DescriptorHeap* onHeap, UINT64 fontCpu, UINT64 fontGpu) {
-        return ImGui_ImplDX12_Init(&device, 2, DXGI_FORMAT_R8G8B8A8_UNORM, onHeap,
+        return ImGui_ImplDX12_Init(&gpu.device, 2, DXGI_FORMAT_R8G8B8A8_UNORM, onHeap,
                                    {static_cast<SIZE_T>(fontCpu)}, {fontGpu});
     }
 
@@ -46,13 +39,10 @@ protected:
         return ImGui::GetDrawData();
     }
 
-    FakeDevice device{increment};
-    FakeDescriptorHeap heap{
-        {D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, 64, D3D12_DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE, 0},
-        cpuStart,
-        gpuStart};
+    ImGuiTestContext context;
+    FakeShaderVisibleHeap gpu;
     // The back end records the list it is given but never calls it.
-    ID3D12GraphicsCommandList* commandList = reinterpret_cast<ID3D12GraphicsCommandList*>(&heap);
+    ID3D12GraphicsCommandList* commandList = reinterpret_cast<ID3D12GraphicsCommandList*>(&gpu.heap);
 };
 
 TEST_F(ImGuiDx12BackendTest, StartRefusesAFontDescriptorOutsideTheShaderVisibleHeap) {
@@ -63,9 +53,9 @@ TEST_F(ImGuiDx12BackendTest, StartRefusesAFontDescriptorOutsideTheShaderVisibleH
         ID3D12DescriptorHeap* heap;
         UINT64 cpu, gpu;
     } refused[] = {
-        {"past the last slot", &heap, cpuStart + 64 * increment, gpuStart + 64 * increment},
-        {"between slots", &heap, cpuStart + 3, gpuStart + 3},
-        {"GPU handle of another slot", &heap, cpuStart, gpuStart + increment},
+        {"past the last slot", &gpu.heap, cpuStart + 64 * increment, gpuStart + 64 * increment},
+        {"between slots", &gpu.heap, cpuStart + 3, gpuStart + 3},
+        {"GPU handle of another slot", &gpu.heap, cpuStart, gpuStart + increment},
         {"heap not shader visible", &cpuOnly, cpuStart, gpuStart},
     };
     for (const Case& c : refused) {
@@ -75,11 +65,11 @@ TEST_F(ImGuiDx12BackendTest, StartRefusesAFontDescriptorOutsideTheShaderVisibleH
                   std::string::npos);
         EXPECT_FALSE(standin::imguiDx12State().initialized);
     }
-    EXPECT_TRUE(init(&heap, cpuStart + 63 * increment, gpuStart + 63 * increment));
+    EXPECT_TRUE(init(&gpu.heap, cpuStart + 63 * increment, gpuStart + 63 * increment));
 }
 
 TEST_F(ImGuiDx12BackendTest, FontAtlasIsBuiltWithTheFirstFrameAndUsesTheFontDescriptor) {
-    ASSERT_TRUE(init(&heap, cpuStart + increment, gpuStart + increment));
+    ASSERT_TRUE(init(&gpu.heap, cpuStart + increment, gpuStart + increment));
     EXPECT_FALSE(standin::imguiDx12State().deviceObjectsCreated);
     frame();
     EXPECT_TRUE(ImGui::GetIO().Fonts->IsBuilt());
@@ -92,7 +82,7 @@ TEST_F(ImGuiDx12BackendTest, FontAtlasIsBuiltWithTheFirstFrameAndUsesTheFontDesc
 }
 
 TEST_F(ImGuiDx12BackendTest, RenderDrawDataRecordsTheFramesDrawLists) {
-    ASSERT_TRUE(init(&heap, cpuStart, gpuStart));
+    ASSERT_TRUE(init(&gpu.heap, cpuStart, gpuStart));
     frame(); // a new window shows from its second frame on
     ImDrawData* drawData = frame();
     ImGui_ImplDX12_RenderDrawData(drawData, commandList);

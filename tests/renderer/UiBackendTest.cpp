@@ -4,6 +4,7 @@
 #include "renderer/UiDescriptorAllocator.h"
 #include "standin/ImGuiBackend.h"
 #include "support/FakeD3D12.h"
+#include "support/ImGuiTestContext.h"
 
 #include <imgui.h>
 #include <imgui_impl_dx12.h>
@@ -14,41 +15,31 @@
 
 namespace {
 
-constexpr UINT increment = 32;
-constexpr UINT64 cpuStart = 0x20000;
-constexpr UINT64 gpuStart = 0x9000000000;
+constexpr UINT64 cpuStart = FakeShaderVisibleHeap::cpuStart;
+constexpr UINT64 gpuStart = FakeShaderVisibleHeap::gpuStart;
 
 class UiBackendTest : public testing::Test {
 protected:
     void SetUp() override {
-        ImGui::CreateContext();
-        ImGuiIO& io = ImGui::GetIO();
-        io.IniFilename = nullptr; // tests leave no settings file behind
-        io.DisplaySize = ImVec2(800, 600);
-        io.DeltaTime = 1.0f / 60.0f;
-        createUiDescriptorAllocator(&uiDescriptorAllocator, &device, &heap);
+        createUiDescriptorAllocator(&uiDescriptorAllocator, &gpu.device, &gpu.heap);
         standin::clearImGuiDx12Draws();
     }
     void TearDown() override {
         if (standin::imguiDx12State().initialized)
             ImGui_ImplDX12_Shutdown();
-        ImGui::DestroyContext();
         teardownUiDescriptorAllocator(&uiDescriptorAllocator);
     }
 
-    FakeDevice device{increment};
-    FakeDescriptorHeap heap{
-        {D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, 64, D3D12_DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE, 0},
-        cpuStart,
-        gpuStart};
+    ImGuiTestContext context;
+    FakeShaderVisibleHeap gpu;
 };
 
 TEST_F(UiBackendTest, FontDescriptorComesFromTheAllocatorAndGoesBackAtShutdown) {
-    ASSERT_TRUE(initUiRendererBackend(&device, nullptr, 2, DXGI_FORMAT_R8G8B8A8_UNORM, &heap));
+    ASSERT_TRUE(initUiRendererBackend(&gpu.device, nullptr, 2, DXGI_FORMAT_R8G8B8A8_UNORM, &gpu.heap));
     standin::ImGuiDx12State state = standin::imguiDx12State();
     EXPECT_EQ(state.framesInFlight, 2);
     EXPECT_EQ(state.rtvFormat, DXGI_FORMAT_R8G8B8A8_UNORM);
-    EXPECT_EQ(state.heap, &heap);
+    EXPECT_EQ(state.heap, &gpu.heap);
     EXPECT_EQ(state.fontCpuHandle.ptr, cpuStart); // slot 0, the first one handed out
     EXPECT_EQ(state.fontGpuHandle.ptr, gpuStart);
     EXPECT_EQ(uiDescriptorAllocator.freeIndices.Size, 63);
@@ -75,7 +66,7 @@ TEST_F(UiBackendTest, RefusedStartReturnsTheFontDescriptor) {
     FakeDescriptorHeap cpuOnly{
         {D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, 64, D3D12_DESCRIPTOR_HEAP_FLAG_NONE, 0}, cpuStart, gpuStart};
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(initUiRendererBackend(&device, nullptr, 2, DXGI_FORMAT_R8G8B8A8_UNORM, &cpuOnly));
+    EXPECT_FALSE(initUiRendererBackend(&gpu.device, nullptr, 2, DXGI_FORMAT_R8G8B8A8_UNORM, &cpuOnly));
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(uiDescriptorAllocator.freeIndices.Size, 64);
     EXPECT_EQ(uiDescriptorAllocator.freeIndices.back(), 0);

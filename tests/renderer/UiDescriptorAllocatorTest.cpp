@@ -10,13 +10,13 @@
 
 namespace {
 
-constexpr UINT increment = 32;
-constexpr UINT64 cpuStart = 0x10000;
-constexpr UINT64 gpuStart = 0x7000000000;
+constexpr UINT increment = FakeShaderVisibleHeap::increment;
+constexpr UINT64 cpuStart = FakeShaderVisibleHeap::cpuStart;
+constexpr UINT64 gpuStart = FakeShaderVisibleHeap::gpuStart;
 
 class UiDescriptorAllocatorTest : public testing::Test {
 protected:
-    void SetUp() override { createUiDescriptorAllocator(&uiDescriptorAllocator, &device, &heap); }
+    void SetUp() override { createUiDescriptorAllocator(&uiDescriptorAllocator, &gpu.device, &gpu.heap); }
     void TearDown() override {
         teardownUiDescriptorAllocator(&uiDescriptorAllocator);
         uiDescriptorAllocator.heapType = {};
@@ -40,11 +40,7 @@ protected:
                             {gpuStart + slot * increment});
     }
 
-    FakeDevice device{increment};
-    FakeDescriptorHeap heap{
-        {D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, 64, D3D12_DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE, 0},
-        cpuStart,
-        gpuStart};
+    FakeShaderVisibleHeap gpu;
 };
 
 std::vector<int> contents(const ImVector<int>& list) {
@@ -52,7 +48,7 @@ std::vector<int> contents(const ImVector<int>& list) {
 }
 
 TEST_F(UiDescriptorAllocatorTest, SetUpTakesTheHeapsDescriptionStartsAndIncrement) {
-    EXPECT_EQ(uiDescriptorAllocator.heap, &heap);
+    EXPECT_EQ(uiDescriptorAllocator.heap, &gpu.heap);
     EXPECT_EQ(uiDescriptorAllocator.heapType, D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV);
     EXPECT_EQ(uiDescriptorAllocator.cpuStart.ptr, cpuStart);
     EXPECT_EQ(uiDescriptorAllocator.gpuStart.ptr, gpuStart);

@@ -149,3 +149,16 @@ public:
 
     UINT incrementSize;
 };
+
+// A device and a 64-slot shader-visible CBV/SRV/UAV heap, as the debug panel's heap is made.
+struct FakeShaderVisibleHeap {
+    static constexpr UINT increment = 32;
+    static constexpr UINT64 cpuStart = 0x10000;
+    static constexpr UINT64 gpuStart = 0x7000000000;
+
+    FakeDevice device{increment};
+    FakeDescriptorHeap heap{
+        {D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, 64, D3D12_DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE, 0},
+        cpuStart,
+        gpuStart};
+};
