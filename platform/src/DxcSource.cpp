@@ -1,6 +1,7 @@
 // What the stand-in compiler checks of an HLSL source: the target profile, the included files, the entry
 // point's definition or a library's exports. It cannot generate code, so a successful compile yields the
-// text container described in standin/Dxc.h.
+// text container described in standin/Dxc.h. Conditional compilation and macros are not evaluated: the
+// program's sources define their entry points and exports plainly.
 #include "DxcInternal.h"
 
 #include <algorithm>
