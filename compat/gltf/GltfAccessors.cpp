@@ -163,7 +163,8 @@ bool applySparse(const cgltf_accessor* accessor, cgltf_size elementCount, float*
     cgltf_size indicesEnd = 0, valuesEnd = 0, indicesBytes = 0, valuesBytes = 0;
     if (!indices || !values || indexSize == 0 || !multiplyChecked(indexSize, sparse.count, &indicesBytes) ||
         !addChecked(sparse.indices_byte_offset, indicesBytes, &indicesEnd) ||
-        indicesEnd > sparse.indices_buffer_view->size || !multiplyChecked(valueSize, sparse.count, &valuesBytes) ||
+        indicesEnd > sparse.indices_buffer_view->size ||
+        !multiplyChecked(valueSize, sparse.count, &valuesBytes) ||
         !addChecked(sparse.values_byte_offset, valuesBytes, &valuesEnd) ||
         valuesEnd > sparse.values_buffer_view->size)
         return false;
@@ -205,7 +206,8 @@ cgltf_size cgltf_num_components(cgltf_type type) {
     }
 }
 
-const cgltf_accessor* cgltf_find_accessor(const cgltf_primitive* prim, cgltf_attribute_type type, cgltf_int index) {
+const cgltf_accessor* cgltf_find_accessor(const cgltf_primitive* prim, cgltf_attribute_type type,
+                                          cgltf_int index) {
     for (cgltf_size i = 0; i < prim->attributes_count; ++i) {
         const cgltf_attribute& attribute = prim->attributes[i];
         if (attribute.type == type && attribute.index == index)
@@ -214,7 +216,8 @@ const cgltf_accessor* cgltf_find_accessor(const cgltf_primitive* prim, cgltf_att
     return nullptr;
 }
 
-cgltf_size cgltf_accessor_unpack_floats(const cgltf_accessor* accessor, cgltf_float* out, cgltf_size float_count) {
+cgltf_size cgltf_accessor_unpack_floats(const cgltf_accessor* accessor, cgltf_float* out,
+                                        cgltf_size float_count) {
     cgltf_size components = cgltf_num_components(accessor->type);
     cgltf_size available = 0;
     if (!multiplyChecked(accessor->count, components, &available))
@@ -239,8 +242,8 @@ cgltf_size cgltf_accessor_unpack_floats(const cgltf_accessor* accessor, cgltf_fl
     return elementCount * components;
 }
 
-cgltf_size cgltf_accessor_unpack_indices(const cgltf_accessor* accessor, void* out, cgltf_size out_component_size,
-                                         cgltf_size index_count) {
+cgltf_size cgltf_accessor_unpack_indices(const cgltf_accessor* accessor, void* out,
+                                         cgltf_size out_component_size, cgltf_size index_count) {
     if (!out)
         return accessor->count;
     index_count = std::min(index_count, accessor->count);

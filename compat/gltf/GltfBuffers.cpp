@@ -64,7 +64,8 @@ cgltf_result loadDataUri(Storage& storage, const char* uri, cgltf_size size, voi
     return decodeBase64(storage, text.substr(comma + 1), size, out);
 }
 
-cgltf_result loadFileUri(Storage& storage, const char* gltfPath, const char* uri, cgltf_size size, void** out) {
+cgltf_result loadFileUri(Storage& storage, const char* gltfPath, const char* uri, cgltf_size size,
+                         void** out) {
     std::string_view base(gltfPath);
     size_t slash = base.find_last_of("/\\");
     std::string path(slash == std::string_view::npos ? std::string_view() : base.substr(0, slash + 1));

@@ -44,17 +44,23 @@ struct Storage : cgltf_data {
     }
 };
 
-inline Storage* storageOf(cgltf_data* data) { return static_cast<Storage*>(data); }
+inline Storage* storageOf(cgltf_data* data) {
+    return static_cast<Storage*>(data);
+}
 
 // Thrown inside the implementation and turned into the result code at the API boundary.
 struct Failure {
     cgltf_result result;
 };
 
-[[noreturn]] inline void fail(cgltf_result result) { throw Failure{result}; }
+[[noreturn]] inline void fail(cgltf_result result) {
+    throw Failure{result};
+}
 
 // a + b and a * b, or false when the result does not fit in cgltf_size.
-inline bool addChecked(cgltf_size a, cgltf_size b, cgltf_size* out) { return !__builtin_add_overflow(a, b, out); }
+inline bool addChecked(cgltf_size a, cgltf_size b, cgltf_size* out) {
+    return !__builtin_add_overflow(a, b, out);
+}
 inline bool multiplyChecked(cgltf_size a, cgltf_size b, cgltf_size* out) {
     return !__builtin_mul_overflow(a, b, out);
 }

@@ -185,7 +185,8 @@ void toAttributeType(const std::string& name, cgltf_attribute_type* type, cgltf_
         return;
     // The set index is the run of digits after the underscore, as atoi reads it.
     long long set = 0;
-    for (size_t i = underscore + 1; i < name.size() && name[i] >= '0' && name[i] <= '9' && set <= INT_MAX; ++i)
+    for (size_t i = underscore + 1; i < name.size() && name[i] >= '0' && name[i] <= '9' && set <= INT_MAX;
+         ++i)
         set = set * 10 + (name[i] - '0');
     require(set <= INT_MAX);
     *index = static_cast<cgltf_int>(set);
@@ -222,18 +223,19 @@ struct Reader {
         const Json& indices = requiredMember(object, "indices");
         const Json& values = requiredMember(object, "values");
         require(indices.is_object() && values.is_object());
-        sparse.indices_buffer_view =
-            toReference(requiredMember(indices, "bufferView"), storage.buffer_views, storage.buffer_views_count);
+        sparse.indices_buffer_view = toReference(requiredMember(indices, "bufferView"), storage.buffer_views,
+                                                 storage.buffer_views_count);
         sparse.indices_byte_offset = readSize(indices, "byteOffset", 0);
         sparse.indices_component_type = toComponentType(requiredMember(indices, "componentType"));
-        sparse.values_buffer_view =
-            toReference(requiredMember(values, "bufferView"), storage.buffer_views, storage.buffer_views_count);
+        sparse.values_buffer_view = toReference(requiredMember(values, "bufferView"), storage.buffer_views,
+                                                storage.buffer_views_count);
         sparse.values_byte_offset = readSize(values, "byteOffset", 0);
     }
 
     void accessor(const Json& object, cgltf_accessor& accessor) {
         accessor.name = readString(storage, object, "name");
-        accessor.buffer_view = readReference(object, "bufferView", storage.buffer_views, storage.buffer_views_count);
+        accessor.buffer_view =
+            readReference(object, "bufferView", storage.buffer_views, storage.buffer_views_count);
         accessor.offset = readSize(object, "byteOffset", 0);
         accessor.component_type = toComponentType(requiredMember(object, "componentType"));
         accessor.normalized = readBool(object, "normalized", false);
@@ -261,7 +263,8 @@ struct Reader {
     void image(const Json& object, cgltf_image& image) {
         image.name = readString(storage, object, "name");
         image.uri = readString(storage, object, "uri");
-        image.buffer_view = readReference(object, "bufferView", storage.buffer_views, storage.buffer_views_count);
+        image.buffer_view =
+            readReference(object, "bufferView", storage.buffer_views, storage.buffer_views_count);
         image.mime_type = readString(storage, object, "mimeType");
     }
 
@@ -296,7 +299,8 @@ struct Reader {
             pbr.metallic_factor = readFloat(*pbrObject, "metallicFactor", 1.0f);
             pbr.roughness_factor = readFloat(*pbrObject, "roughnessFactor", 1.0f);
             textureView(member(*pbrObject, "baseColorTexture"), nullptr, pbr.base_color_texture);
-            textureView(member(*pbrObject, "metallicRoughnessTexture"), nullptr, pbr.metallic_roughness_texture);
+            textureView(member(*pbrObject, "metallicRoughnessTexture"), nullptr,
+                        pbr.metallic_roughness_texture);
         } else {
             textureView(nullptr, nullptr, pbr.base_color_texture);
             textureView(nullptr, nullptr, pbr.metallic_roughness_texture);
@@ -405,11 +409,14 @@ void parseJson(Storage& storage, const char* text, size_t size) {
 
     Reader reader{storage};
     forEachObject(root, "buffers", [&](const Json& o, cgltf_size i) { reader.buffer(o, s.buffers[i]); });
-    forEachObject(root, "bufferViews", [&](const Json& o, cgltf_size i) { reader.bufferView(o, s.buffer_views[i]); });
-    forEachObject(root, "accessors", [&](const Json& o, cgltf_size i) { reader.accessor(o, s.accessors[i]); });
+    forEachObject(root, "bufferViews",
+                  [&](const Json& o, cgltf_size i) { reader.bufferView(o, s.buffer_views[i]); });
+    forEachObject(root, "accessors",
+                  [&](const Json& o, cgltf_size i) { reader.accessor(o, s.accessors[i]); });
     forEachObject(root, "images", [&](const Json& o, cgltf_size i) { reader.image(o, s.images[i]); });
     forEachObject(root, "textures", [&](const Json& o, cgltf_size i) { reader.texture(o, s.textures[i]); });
-    forEachObject(root, "materials", [&](const Json& o, cgltf_size i) { reader.material(o, s.materials[i]); });
+    forEachObject(root, "materials",
+                  [&](const Json& o, cgltf_size i) { reader.material(o, s.materials[i]); });
     forEachObject(root, "meshes", [&](const Json& o, cgltf_size i) { reader.mesh(o, s.meshes[i]); });
     forEachObject(root, "nodes", [&](const Json& o, cgltf_size i) { reader.node(o, s.nodes[i]); });
     forEachObject(root, "scenes", [&](const Json& o, cgltf_size i) { reader.scene(o, s.scenes[i]); });

@@ -23,7 +23,8 @@ uint32_t readU32(const uint8_t* at) {
 }
 
 bool optionsSupported(const cgltf_options& options) {
-    return !options.memory.alloc_func && !options.memory.free_func && !options.file.read && !options.file.release;
+    return !options.memory.alloc_func && !options.memory.free_func && !options.file.read &&
+           !options.file.release;
 }
 
 void parseGlb(Storage& storage, const uint8_t* bytes, cgltf_size size) {
@@ -129,7 +130,8 @@ using namespace gltf;
 
 extern "C" {
 
-cgltf_result cgltf_parse(const cgltf_options* options, const void* data, cgltf_size size, cgltf_data** out_data) {
+cgltf_result cgltf_parse(const cgltf_options* options, const void* data, cgltf_size size,
+                         cgltf_data** out_data) {
     if (!options || (!data && size))
         return cgltf_result_invalid_options;
     return guarded(out_data, [&](Storage& storage) {
@@ -157,6 +159,8 @@ cgltf_result cgltf_parse_file(const cgltf_options* options, const char* path, cg
     });
 }
 
-void cgltf_free(cgltf_data* data) { delete storageOf(data); }
+void cgltf_free(cgltf_data* data) {
+    delete storageOf(data);
+}
 
 } // extern "C"

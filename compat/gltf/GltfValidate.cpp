@@ -21,7 +21,8 @@ bool fits(cgltf_size offset, cgltf_size count, cgltf_size size, cgltf_size limit
 }
 
 cgltf_result checkView(const cgltf_buffer_view& view) {
-    return fits(view.offset, 1, view.size, view.buffer->size) ? cgltf_result_success : cgltf_result_data_too_short;
+    return fits(view.offset, 1, view.size, view.buffer->size) ? cgltf_result_success
+                                                              : cgltf_result_data_too_short;
 }
 
 cgltf_result checkSparse(const cgltf_accessor& accessor, cgltf_size size) {

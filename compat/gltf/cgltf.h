@@ -60,7 +60,7 @@ typedef struct cgltf_file_options {
 } cgltf_file_options;
 
 typedef struct cgltf_options {
-    cgltf_file_type type; /* invalid: detected from the contents */
+    cgltf_file_type type;        /* invalid: detected from the contents */
     cgltf_size json_token_count; /* ignored: the JSON parser needs no token count */
     cgltf_memory_options memory;
     cgltf_file_options file;
@@ -296,7 +296,8 @@ typedef struct cgltf_data {
     cgltf_file_options file;
 } cgltf_data;
 
-cgltf_result cgltf_parse(const cgltf_options* options, const void* data, cgltf_size size, cgltf_data** out_data);
+cgltf_result cgltf_parse(const cgltf_options* options, const void* data, cgltf_size size,
+                         cgltf_data** out_data);
 cgltf_result cgltf_parse_file(const cgltf_options* options, const char* path, cgltf_data** out_data);
 cgltf_result cgltf_load_buffers(const cgltf_options* options, cgltf_data* data, const char* gltf_path);
 cgltf_size cgltf_decode_uri(char* uri);
@@ -306,11 +307,13 @@ void cgltf_free(cgltf_data* data);
 void cgltf_node_transform_local(const cgltf_node* node, cgltf_float* out_matrix);
 void cgltf_node_transform_world(const cgltf_node* node, cgltf_float* out_matrix);
 
-const cgltf_accessor* cgltf_find_accessor(const cgltf_primitive* prim, cgltf_attribute_type type, cgltf_int index);
+const cgltf_accessor* cgltf_find_accessor(const cgltf_primitive* prim, cgltf_attribute_type type,
+                                          cgltf_int index);
 cgltf_size cgltf_num_components(cgltf_type type);
-cgltf_size cgltf_accessor_unpack_floats(const cgltf_accessor* accessor, cgltf_float* out, cgltf_size float_count);
-cgltf_size cgltf_accessor_unpack_indices(const cgltf_accessor* accessor, void* out, cgltf_size out_component_size,
-                                         cgltf_size index_count);
+cgltf_size cgltf_accessor_unpack_floats(const cgltf_accessor* accessor, cgltf_float* out,
+                                        cgltf_size float_count);
+cgltf_size cgltf_accessor_unpack_indices(const cgltf_accessor* accessor, void* out,
+                                         cgltf_size out_component_size, cgltf_size index_count);
 
 #ifdef __cplusplus
 }

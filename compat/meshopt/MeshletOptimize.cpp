@@ -16,7 +16,8 @@ struct Adjacency {
     uint16_t triangles[maxTriangles * 3];
 };
 
-void buildAdjacency(const unsigned char* corners, size_t triangleCount, size_t vertexCount, Adjacency& adjacency) {
+void buildAdjacency(const unsigned char* corners, size_t triangleCount, size_t vertexCount,
+                    Adjacency& adjacency) {
     uint16_t counts[maxVertices] = {};
     for (size_t i = 0; i < triangleCount * 3; ++i)
         ++counts[corners[i]];

@@ -33,14 +33,16 @@ uint32_t packCone(const meshopt_Bounds& bounds) {
            uint32_t(uint8_t(bounds.cone_axis_s8[2])) << 8 | uint32_t(uint8_t(bounds.cone_cutoff_s8));
 }
 
-void reportSkipped() { std::printf("Invalid primitive type or no indices\n"); }
+void reportSkipped() {
+    std::printf("Invalid primitive type or no indices\n");
+}
 
 void appendPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, std::vector<Meshlet>& meshlets,
                      MeshPassResult& result) {
     // The vertex count comes from the first attribute, so a primitive without one has none; an index count
     // that is not a multiple of 3 loses its partial triangle.
-    if (primitive.type != cgltf_primitive_type_triangles || !primitive.indices || primitive.attributes_count == 0 ||
-        !primitive.attributes[0].data) {
+    if (primitive.type != cgltf_primitive_type_triangles || !primitive.indices ||
+        primitive.attributes_count == 0 || !primitive.attributes[0].data) {
         reportSkipped();
         return;
     }
@@ -88,7 +90,8 @@ void appendPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, s
         const meshopt_Meshlet& source = built[m];
         uint32_t* meshletVertices = &builtVertices[source.vertex_offset];
         uint8_t* meshletTriangles = &builtTriangles[source.triangle_offset];
-        meshopt_optimizeMeshlet(meshletVertices, meshletTriangles, source.triangle_count, source.vertex_count);
+        meshopt_optimizeMeshlet(meshletVertices, meshletTriangles, source.triangle_count,
+                                source.vertex_count);
         const meshopt_Bounds bounds = meshopt_computeMeshletBounds(
             meshletVertices, meshletTriangles, source.triangle_count, positions, uniqueCount, VERTEX_SIZE);
 
