@@ -87,22 +87,27 @@ const uint8_t* accessorBytes(const cgltf_accessor* accessor) {
     return bytes + accessor->offset;
 }
 
+namespace {
+
+// One little-endian value from a position of any alignment.
+template <typename T> T load(const uint8_t* at) {
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
+} // namespace
+
 uint64_t readInteger(const uint8_t* at, cgltf_component_type type) {
     switch (type) {
     case cgltf_component_type_r_8:
     case cgltf_component_type_r_8u:
         return at[0];
     case cgltf_component_type_r_16:
-    case cgltf_component_type_r_16u: {
-        uint16_t value;
-        std::memcpy(&value, at, sizeof value);
-        return value;
-    }
-    case cgltf_component_type_r_32u: {
-        uint32_t value;
-        std::memcpy(&value, at, sizeof value);
-        return value;
-    }
+    case cgltf_component_type_r_16u:
+        return load<uint16_t>(at);
+    case cgltf_component_type_r_32u:
+        return load<uint32_t>(at);
     default:
         return 0;
     }
@@ -111,32 +116,21 @@ uint64_t readInteger(const uint8_t* at, cgltf_component_type type) {
 float readFloat(const uint8_t* at, cgltf_component_type type, bool normalized) {
     switch (type) {
     case cgltf_component_type_r_8: {
-        float value = static_cast<float>(static_cast<int8_t>(at[0]));
+        float value = load<int8_t>(at);
         return normalized ? std::max(value / 127.0f, -1.0f) : value;
     }
     case cgltf_component_type_r_8u:
         return normalized ? at[0] / 255.0f : at[0];
     case cgltf_component_type_r_16: {
-        int16_t raw;
-        std::memcpy(&raw, at, sizeof raw);
-        float value = static_cast<float>(raw);
+        float value = load<int16_t>(at);
         return normalized ? std::max(value / 32767.0f, -1.0f) : value;
     }
-    case cgltf_component_type_r_16u: {
-        uint16_t raw;
-        std::memcpy(&raw, at, sizeof raw);
-        return normalized ? raw / 65535.0f : raw;
-    }
-    case cgltf_component_type_r_32u: {
-        uint32_t raw;
-        std::memcpy(&raw, at, sizeof raw);
-        return static_cast<float>(raw);
-    }
-    case cgltf_component_type_r_32f: {
-        float value;
-        std::memcpy(&value, at, sizeof value);
-        return value;
-    }
+    case cgltf_component_type_r_16u:
+        return normalized ? load<uint16_t>(at) / 65535.0f : load<uint16_t>(at);
+    case cgltf_component_type_r_32u:
+        return static_cast<float>(load<uint32_t>(at));
+    case cgltf_component_type_r_32f:
+        return load<float>(at);
     default:
         return 0.0f;
     }

@@ -27,6 +27,22 @@ bool optionsSupported(const cgltf_options& options) {
            !options.file.release;
 }
 
+struct Chunk {
+    const uint8_t* data;
+    cgltf_size size;
+};
+
+// The chunk whose header starts at offset, which must have the given type and end within length.
+Chunk readChunk(const uint8_t* bytes, cgltf_size length, cgltf_size offset, uint32_t type) {
+    cgltf_size size = readU32(bytes + offset);
+    if (readU32(bytes + offset + 4) != type)
+        fail(cgltf_result_unknown_format);
+    cgltf_size start = offset + glbChunkHeaderSize;
+    if (size > length - start)
+        fail(cgltf_result_data_too_short);
+    return {bytes + start, size};
+}
+
 void parseGlb(Storage& storage, const uint8_t* bytes, cgltf_size size) {
     uint32_t version = readU32(bytes + 4);
     if (version != 2)
@@ -35,25 +51,14 @@ void parseGlb(Storage& storage, const uint8_t* bytes, cgltf_size size) {
     if (length > size || length < glbHeaderSize + glbChunkHeaderSize)
         fail(cgltf_result_data_too_short);
 
-    cgltf_size jsonLength = readU32(bytes + glbHeaderSize);
-    if (readU32(bytes + glbHeaderSize + 4) != glbJsonChunk)
-        fail(cgltf_result_unknown_format);
-    cgltf_size jsonStart = glbHeaderSize + glbChunkHeaderSize;
-    if (jsonLength > length - jsonStart)
-        fail(cgltf_result_data_too_short);
-    storage.json = reinterpret_cast<const char*>(bytes + jsonStart);
-    storage.json_size = jsonLength;
-
-    cgltf_size binHeader = jsonStart + jsonLength;
+    Chunk json = readChunk(bytes, length, glbHeaderSize, glbJsonChunk);
+    storage.json = reinterpret_cast<const char*>(json.data);
+    storage.json_size = json.size;
+    cgltf_size binHeader = glbHeaderSize + glbChunkHeaderSize + json.size;
     if (length - binHeader >= glbChunkHeaderSize) {
-        cgltf_size binLength = readU32(bytes + binHeader);
-        if (readU32(bytes + binHeader + 4) != glbBinChunk)
-            fail(cgltf_result_unknown_format);
-        cgltf_size binStart = binHeader + glbChunkHeaderSize;
-        if (binLength > length - binStart)
-            fail(cgltf_result_data_too_short);
-        storage.bin = bytes + binStart;
-        storage.bin_size = binLength;
+        Chunk bin = readChunk(bytes, length, binHeader, glbBinChunk);
+        storage.bin = bin.data;
+        storage.bin_size = bin.size;
     }
     storage.file_type = cgltf_file_type_glb;
     parseJson(storage, storage.json, storage.json_size);

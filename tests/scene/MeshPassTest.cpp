@@ -190,6 +190,9 @@ TEST(MeshPass, SkippedPrimitivesPrintOneLineEachAndLeaveNothing) {
     skipped.push_back(primitive({{"POSITION", positions}}));             // triangles without indices
     skipped.push_back(primitive(Json::object(), indices));               // indices without any attribute
     skipped.push_back(primitive({{"POSITION", positions}}, twoIndices)); // no whole triangle
+    int tooMany =
+        builder.addAccessor(Json{{"componentType", GL_FLOAT}, {"count", 1ull << 32}, {"type", "VEC3"}});
+    skipped.push_back(primitive({{"POSITION", tooMany}}, indices)); // a vertex count beyond 32 bits
     builder.addMesh(skipped);
     addTrailingMeshes(builder);
     PassRun r = run(builder);
