@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "standin/WindowSystem.h"
+#include "support/TestWindow.h"
 
 #include <imgui.h>
 #include <backends/imgui_impl_win32.h>
@@ -23,13 +24,7 @@ class ImGuiWin32Test : public ::testing::Test {
 protected:
     void SetUp() override {
         standin::resetWindowSystem();
-        WNDCLASSEXW windowClass = {};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = plainProcedure;
-        windowClass.lpszClassName = L"Plain";
-        RegisterClassExW(&windowClass);
-        hwnd = CreateWindowExW(0, L"Plain", L"", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
-                               nullptr, nullptr);
+        hwnd = createTestWindow(L"Plain", plainProcedure, 800, 600);
         ASSERT_NE(hwnd, nullptr);
     }
     void TearDown() override {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "standin/WindowSystem.h"
+#include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -25,13 +26,7 @@ protected:
     void SetUp() override {
         standin::resetWindowSystem();
         dispatched.clear();
-        WNDCLASSEXW windowClass = {};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = listingProcedure;
-        windowClass.lpszClassName = L"Listing";
-        RegisterClassExW(&windowClass);
-        hwnd = CreateWindowExW(0, L"Listing", L"", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
-                               nullptr, nullptr);
+        hwnd = createTestWindow(L"Listing", listingProcedure);
         ASSERT_NE(hwnd, nullptr);
     }
     void TearDown() override { standin::resetWindowSystem(); }

@@ -4,6 +4,7 @@
 
 #include "standin/Session.h"
 #include "standin/WindowSystem.h"
+#include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -38,13 +39,7 @@ class SessionDriverTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
         standin::resetWindowSystem();
-        WNDCLASSEXW windowClass = {};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = drivenProcedure;
-        windowClass.lpszClassName = L"Driven";
-        RegisterClassExW(&windowClass);
-        hwnd = CreateWindowExW(0, L"Driven", L"", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr, nullptr,
-                               nullptr, nullptr);
+        hwnd = createTestWindow(L"Driven", drivenProcedure);
         ASSERT_NE(hwnd, nullptr);
         delivered.clear();
     }

@@ -6,6 +6,7 @@
 #include "renderer/Logging.h"
 
 #include "standin/WindowSystem.h"
+#include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@ namespace {
 
 constexpr int64_t COUNTER_FREQUENCY = 10'000'000;
 
-HWND window = nullptr;
+HWND loopWindow = nullptr;
 std::vector<UINT> dispatched;
 std::vector<uint64_t> frameStarts;
 int frames = 0;
@@ -37,7 +38,7 @@ void countFrame() {
     ++frames;
     frameStarts.push_back(frameStartMicros);
     if (frames == closeAtFrame)
-        PostMessageW(window, WM_CLOSE, 0, 0);
+        PostMessageW(loopWindow, WM_CLOSE, 0, 0);
 }
 
 void throwingFrame() {
@@ -73,14 +74,8 @@ class MainLoopTest : public ::testing::Test {
 protected:
     void SetUp() override {
         standin::resetWindowSystem();
-        WNDCLASSEXW windowClass = {};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = loopWindowProcedure;
-        windowClass.lpszClassName = L"Loop";
-        RegisterClassExW(&windowClass);
-        window = CreateWindowExW(0, L"Loop", L"", WS_POPUP | WS_VISIBLE, 0, 0, 64, 64, nullptr, nullptr,
-                                 nullptr, nullptr);
-        ASSERT_NE(window, nullptr);
+        loopWindow = createTestWindow(L"Loop", loopWindowProcedure);
+        ASSERT_NE(loopWindow, nullptr);
         dispatched.clear();
         frameStarts.clear();
         frames = 0;
@@ -103,14 +98,14 @@ TEST_F(MainLoopTest, RendersAFramePerPassAndOneMoreInThePassThatFetchesTheQuitMe
     runMainLoop(countFrame);
     EXPECT_EQ(frames, 4);
     EXPECT_FALSE(running);
-    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(IsWindow(loopWindow));
     EXPECT_EQ(dispatched, std::vector<UINT>{WM_CLOSE});
 }
 
 TEST_F(MainLoopTest, MessagesBehindTheQuitMessageStayQueued) {
-    PostMessageW(window, WM_USER, 0, 0);
+    PostMessageW(loopWindow, WM_USER, 0, 0);
     PostMessageW(nullptr, WM_QUIT, 0, 0);
-    PostMessageW(window, WM_USER, 1, 0);
+    PostMessageW(loopWindow, WM_USER, 1, 0);
     runMainLoop(countFrame);
     EXPECT_EQ(frames, 1);
     EXPECT_EQ(dispatched, std::vector<UINT>{WM_USER});
@@ -121,7 +116,7 @@ TEST_F(MainLoopTest, MessagesBehindTheQuitMessageStayQueued) {
 }
 
 TEST_F(MainLoopTest, KeyMessagesAreTranslatedBeforeDispatch) {
-    PostMessageW(window, WM_KEYDOWN, 'W', 1 | (0x11 << 16));
+    PostMessageW(loopWindow, WM_KEYDOWN, 'W', 1 | (0x11 << 16));
     PostMessageW(nullptr, WM_QUIT, 0, 0);
     runMainLoop(countFrame);
     EXPECT_EQ(dispatched, (std::vector<UINT>{WM_KEYDOWN, WM_CHAR}));
