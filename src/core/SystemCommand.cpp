@@ -28,9 +28,7 @@ SystemCommandRunner runner = defaultRunner;
 
 } // namespace
 
-int runSystemCommand(const char* commandLine) {
-    return runner(commandLine);
-}
+int runSystemCommand(const char* commandLine) { return runner(commandLine); }
 
 SystemCommandRunner setSystemCommandRunner(SystemCommandRunner replacement) {
     SystemCommandRunner previous = runner;
