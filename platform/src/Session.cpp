@@ -13,9 +13,13 @@ std::atomic<uint64_t> presented{0};
 
 namespace standin {
 
-void notePresent() { presented.fetch_add(1); }
+void notePresent() {
+    presented.fetch_add(1);
+}
 
-uint64_t presentedFrames() { return presented.load(); }
+uint64_t presentedFrames() {
+    return presented.load();
+}
 
 bool vsyncEnabled() {
     const char* value = std::getenv("STANDIN_VSYNC");
