@@ -70,7 +70,8 @@ template <typename Buffer> void createMappedUploadBuffer(Buffer& buffer, uint64_
              "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resourceDesc, "
              "D3D12_RESOURCE_STATE_GENERIC_READ, 0, IID_PPV_ARGS(&buffer.resource))");
     // Every frame writes through this mapping, so a failed map must not leave a null pointer behind.
-    CHECK(buffer.resource->Map(0, nullptr, reinterpret_cast<void**>(&buffer.mapped)));
+    CHECK_AS(buffer.resource->Map(0, nullptr, reinterpret_cast<void**>(&buffer.mapped)),
+             "buffer.resource->Map(0, &readRange, (void**)&buffer.mapped)");
 }
 
 // Copies the data into a fresh default-heap buffer on the GPU and waits until the copy has executed, leaving

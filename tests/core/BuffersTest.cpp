@@ -199,5 +199,8 @@ TEST_F(BuffersTest, FailedCreationsAndMapsAreReportedWithTheirCalls) {
     // Every frame writes through the mapping, so a failed map must stop rather than leave it null.
     standin::failCall("Map");
     EXPECT_EQ(outputOfStop([] { createConstantBuffer(324, 1); }),
-              "Error: buffer.resource->Map(0, nullptr, reinterpret_cast<void**>(&buffer.mapped))\n");
+              "Error: buffer.resource->Map(0, &readRange, (void**)&buffer.mapped)\n");
+    standin::failCall("Map");
+    EXPECT_EQ(outputOfStop([] { createUploadBuffer(12, 30); }),
+              "Error: buffer.resource->Map(0, &readRange, (void**)&buffer.mapped)\n");
 }
