@@ -236,6 +236,16 @@ TEST_F(DeviceSetupTest, SwapchainAndTargetsFollowTheClientSize) {
     EXPECT_EQ(desc.Format, DXGI_FORMAT_R8G8B8A8_UNORM);
     EXPECT_EQ(desc.BufferCount, 2u);
     EXPECT_EQ(desc.SwapEffect, DXGI_SWAP_EFFECT_FLIP_DISCARD);
+    EXPECT_EQ(desc.BufferUsage, DXGI_USAGE_RENDER_TARGET_OUTPUT);
+    EXPECT_EQ(desc.Scaling, DXGI_SCALING_STRETCH);
+    EXPECT_EQ(desc.AlphaMode, DXGI_ALPHA_MODE_UNSPECIFIED);
+    EXPECT_EQ(desc.SampleDesc.Count, 1u);
+    EXPECT_FALSE(desc.Stereo);
+    EXPECT_EQ(desc.Flags, 0u);
+    // Alt+Enter must not switch the window to full screen.
+    const standin::WindowAssociation association = standin::windowAssociation();
+    EXPECT_EQ(association.window, window->getHWND());
+    EXPECT_EQ(association.flags, UINT(DXGI_MWA_NO_ALT_ENTER));
     EXPECT_EQ(frameIndex, swapchain->GetCurrentBackBufferIndex());
     EXPECT_EQ(fence->GetCompletedValue(), 0u);
     EXPECT_EQ(fenceValues[0], 0u);
@@ -282,7 +292,9 @@ TEST_F(DeviceSetupTest, TheFirstCapableHardwareAdapterIsChosenElseWarpSilently) 
         ASSERT_NE(device, nullptr);
         EXPECT_EQ(device->GetAdapterLuid() == warpLuid(), c.expectWarp);
         release(device);
-        release(factory);
+        // Every adapter holds the factory, so the last reference to it shows that none was kept.
+        EXPECT_EQ(factory->Release(), 0u);
+        factory = nullptr;
         standin::resetGpu();
     }
 }
