@@ -106,6 +106,24 @@ TEST(GltfAccessors, SparseValuesReplaceBaseOrZeros) {
     EXPECT_EQ(unpack(loaded.data->accessors[1]), (std::vector<float>{0, 20, 0, 40, 0}));
 }
 
+TEST(GltfAccessors, SparseValuesAreTightlyPackedWhateverTheBaseStride) {
+    // The base elements are 12 bytes apart (a third float unused); the sparse values follow each other.
+    GltfBuilder builder;
+    int base = builder.addView(std::vector<float>{1, 2, -1, 3, 4, -1, 5, 6, -1}, 12);
+    int positions = builder.addView(std::vector<uint8_t>{0, 2, 0, 0});
+    int values = builder.addView(std::vector<float>{10, 20, 50, 60});
+    builder.addAccessor({{"bufferView", base},
+                         {"componentType", GL_FLOAT},
+                         {"count", 3},
+                         {"type", "VEC2"},
+                         {"sparse",
+                          {{"count", 2},
+                           {"indices", {{"bufferView", positions}, {"componentType", GL_UNSIGNED_BYTE}}},
+                           {"values", {{"bufferView", values}}}}}});
+    Loaded loaded = load(builder);
+    EXPECT_EQ(unpack(loaded.data->accessors[0]), (std::vector<float>{10, 20, 3, 4, 50, 60}));
+}
+
 TEST(GltfAccessors, UnpackingStopsAtWholeElementsAndTheAvailableCount) {
     GltfBuilder builder;
     builder.addData(std::vector<float>{1, 2, 3, 4, 5, 6}, "VEC3");
