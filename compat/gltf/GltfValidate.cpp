@@ -1,7 +1,7 @@
 // Validation of a parsed file: buffer views within their buffers, accessors within their views (sparse parts
-// included), index values below the vertex count of their primitive, single-parent node trees without
-// cycles, and no size computation that overflows. Data that is not loaded yet is not looked at, so the
-// checks that need it pass until cgltf_load_buffers has run.
+// included), tightly packed indices below the vertex count of their primitive, single-parent node trees
+// without cycles, and no size computation that overflows. Data that is not loaded yet is not looked at, so
+// the checks that need it pass until cgltf_load_buffers has run.
 #include "GltfInternal.h"
 
 #include <vector>
@@ -104,6 +104,9 @@ cgltf_result checkPrimitive(const cgltf_primitive& primitive) {
     if (!primitive.indices)
         return cgltf_result_success;
     if (primitive.indices->type != cgltf_type_scalar || !isIndexComponent(primitive.indices->component_type))
+        return cgltf_result_invalid_gltf;
+    // Only vertex attributes may be strided: indices are tightly packed.
+    if (primitive.indices->stride != componentSize(primitive.indices->component_type))
         return cgltf_result_invalid_gltf;
     // A primitive without attributes has no vertex count to check against; its users skip it.
     if (primitive.attributes_count == 0)

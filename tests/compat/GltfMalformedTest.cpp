@@ -170,6 +170,12 @@ const Case cases[] = {
          b.root["meshes"][0]["primitives"][0]["indices"] = 2;
      }),
      Step::Validate, cgltf_result_invalid_gltf},
+    {"indices with a byte stride", json([](GltfBuilder& b) {
+         int view = b.addView(std::vector<uint16_t>{0, 0, 1, 0, 2, 0}, 4);
+         b.root["meshes"][0]["primitives"][0]["indices"] =
+             b.addAccessor(view, GL_UNSIGNED_SHORT, 3, "SCALAR");
+     }),
+     Step::Validate, cgltf_result_invalid_gltf},
     {"attributes of different counts", json([](GltfBuilder& b) {
          b.addData(std::vector<float>{0, 0, 1, 0, 0, 1}, "VEC3");
          b.root["meshes"][0]["primitives"][0]["attributes"]["NORMAL"] = 2;
