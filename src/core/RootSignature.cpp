@@ -26,6 +26,25 @@ std::string messageOf(ID3DBlob* error) {
 
 } // namespace
 
+D3D12_STATIC_SAMPLER_DESC topMipSampler(D3D12_FILTER filter, D3D12_TEXTURE_ADDRESS_MODE addressMode,
+                                        UINT maxAnisotropy) {
+    D3D12_STATIC_SAMPLER_DESC sampler = {};
+    sampler.Filter = filter;
+    sampler.AddressU = addressMode;
+    sampler.AddressV = addressMode;
+    sampler.AddressW = addressMode;
+    sampler.MipLODBias = 0;
+    sampler.MaxAnisotropy = maxAnisotropy;
+    sampler.ComparisonFunc = static_cast<D3D12_COMPARISON_FUNC>(0);
+    sampler.BorderColor = D3D12_STATIC_BORDER_COLOR_TRANSPARENT_BLACK;
+    sampler.MinLOD = 0;
+    sampler.MaxLOD = 0;
+    sampler.ShaderRegister = 0;
+    sampler.RegisterSpace = 0;
+    sampler.ShaderVisibility = D3D12_SHADER_VISIBILITY_ALL;
+    return sampler;
+}
+
 ID3DBlob* serializeRootSignature(const D3D12_VERSIONED_ROOT_SIGNATURE_DESC& rootSignatureDesc) {
     ID3DBlob* signature = nullptr;
     ID3DBlob* error = nullptr;
@@ -40,6 +59,27 @@ ID3DBlob* serializeRootSignature(const D3D12_VERSIONED_ROOT_SIGNATURE_DESC& root
     return signature;
 }
 
+ID3D12RootSignature* createRootSignature(const D3D12_ROOT_PARAMETER1* parameters, UINT parameterCount,
+                                         const D3D12_STATIC_SAMPLER_DESC& sampler,
+                                         const char* createCallText) {
+    D3D12_VERSIONED_ROOT_SIGNATURE_DESC rootSignatureDesc = {};
+    rootSignatureDesc.Version = D3D_ROOT_SIGNATURE_VERSION_1_1;
+    rootSignatureDesc.Desc_1_1.NumParameters = parameterCount;
+    rootSignatureDesc.Desc_1_1.pParameters = parameters;
+    rootSignatureDesc.Desc_1_1.NumStaticSamplers = 1;
+    rootSignatureDesc.Desc_1_1.pStaticSamplers = &sampler;
+    rootSignatureDesc.Desc_1_1.Flags = D3D12_ROOT_SIGNATURE_FLAG_ALLOW_INPUT_ASSEMBLER_INPUT_LAYOUT |
+                                       D3D12_ROOT_SIGNATURE_FLAG_CBV_SRV_UAV_HEAP_DIRECTLY_INDEXED;
+
+    ID3DBlob* signature = serializeRootSignature(rootSignatureDesc);
+    ID3D12RootSignature* rootSignature = nullptr;
+    CHECK_AS(device->CreateRootSignature(0, signature->GetBufferPointer(), signature->GetBufferSize(),
+                                         IID_PPV_ARGS(&rootSignature)),
+             createCallText);
+    signature->Release();
+    return rootSignature;
+}
+
 void createDefaultRootSignature() {
     D3D12_ROOT_PARAMETER1 parameters[ROOT_CONSTANT_BUFFER_COUNT + 1] = {};
     for (UINT i = 0; i < ROOT_CONSTANT_BUFFER_COUNT; ++i) {
@@ -47,8 +87,8 @@ void createDefaultRootSignature() {
         parameters[i].Descriptor = {i, 0, D3D12_ROOT_DESCRIPTOR_FLAG_NONE};
         parameters[i].ShaderVisibility = D3D12_SHADER_VISIBILITY_ALL;
     }
-    // The frame binds the table at slot 0 of srvHeap, so table entry i is heap slot i. Volatile, since the
-    // heap's descriptors are written while the signature is in use (resize, uploads).
+    // The frame binds the table at slot 0 of srvHeap, so table entry i is heap slot i. Volatile, since
+    // views in the heap are rewritten while the signature is in use (resize).
     D3D12_DESCRIPTOR_RANGE1 range = {};
     range.RangeType = D3D12_DESCRIPTOR_RANGE_TYPE_SRV;
     range.NumDescriptors = UINT_MAX;
@@ -61,33 +101,10 @@ void createDefaultRootSignature() {
     table.DescriptorTable = {1, &range};
     table.ShaderVisibility = D3D12_SHADER_VISIBILITY_ALL;
 
-    // MaxLOD 0: only the most detailed mip level is sampled.
-    D3D12_STATIC_SAMPLER_DESC sampler = {};
-    sampler.Filter = D3D12_FILTER_ANISOTROPIC;
-    sampler.AddressU = D3D12_TEXTURE_ADDRESS_MODE_WRAP;
-    sampler.AddressV = D3D12_TEXTURE_ADDRESS_MODE_WRAP;
-    sampler.AddressW = D3D12_TEXTURE_ADDRESS_MODE_WRAP;
-    sampler.MipLODBias = 0;
-    sampler.MaxAnisotropy = 16;
-    sampler.ComparisonFunc = static_cast<D3D12_COMPARISON_FUNC>(0);
-    sampler.BorderColor = D3D12_STATIC_BORDER_COLOR_TRANSPARENT_BLACK;
-    sampler.MinLOD = 0;
-    sampler.MaxLOD = 0;
-    sampler.ShaderRegister = 0;
-    sampler.RegisterSpace = 0;
-    sampler.ShaderVisibility = D3D12_SHADER_VISIBILITY_ALL;
-
-    D3D12_VERSIONED_ROOT_SIGNATURE_DESC rootSignatureDesc = {};
-    rootSignatureDesc.Version = D3D_ROOT_SIGNATURE_VERSION_1_1;
-    rootSignatureDesc.Desc_1_1.NumParameters = ROOT_CONSTANT_BUFFER_COUNT + 1;
-    rootSignatureDesc.Desc_1_1.pParameters = parameters;
-    rootSignatureDesc.Desc_1_1.NumStaticSamplers = 1;
-    rootSignatureDesc.Desc_1_1.pStaticSamplers = &sampler;
-    rootSignatureDesc.Desc_1_1.Flags = D3D12_ROOT_SIGNATURE_FLAG_ALLOW_INPUT_ASSEMBLER_INPUT_LAYOUT |
-                                       D3D12_ROOT_SIGNATURE_FLAG_CBV_SRV_UAV_HEAP_DIRECTLY_INDEXED;
-
-    ID3DBlob* signature = serializeRootSignature(rootSignatureDesc);
-    CHECK(device->CreateRootSignature(0, signature->GetBufferPointer(), signature->GetBufferSize(),
-                                      IID_PPV_ARGS(&defaultRootSignature)));
-    signature->Release();
+    D3D12_STATIC_SAMPLER_DESC sampler =
+        topMipSampler(D3D12_FILTER_ANISOTROPIC, D3D12_TEXTURE_ADDRESS_MODE_WRAP, 16);
+    defaultRootSignature = createRootSignature(
+        parameters, ROOT_CONSTANT_BUFFER_COUNT + 1, sampler,
+        "device->CreateRootSignature(0, signature->GetBufferPointer(), signature->GetBufferSize(), "
+        "IID_PPV_ARGS(&defaultRootSignature))");
 }
