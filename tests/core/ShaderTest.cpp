@@ -1,0 +1,162 @@
+// Stage compilation of one HLSL file against the stand-in compiler.
+#include "core/Shader.h"
+
+#include "standin/Dxc.h"
+#include "support/ProgramEnd.h"
+#include "support/TempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* allStages = R"(
+#include "Shared.hlsli"
+void VertexMain() { }
+[numthreads(32, 1, 1)] void AmplificationMain() { }
+[outputtopology("triangle")] [numthreads(128, 1, 1)] void MeshMain() { }
+float4 PixelMain() : SV_Target0 { return 0; }
+[numthreads(8, 8, 1)] void ComputeMain(uint3 id : SV_DispatchThreadID) { }
+)";
+
+constexpr const char* noMeshEntry = R"(
+void AmplificationMain() { }
+// MeshMain is missing.
+float4 PixelMain() : SV_Target0 { return 0; }
+)";
+
+class ShaderTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(DxcCreateInstance(CLSID_DxcCompiler, IID_PPV_ARGS(&hlslCompiler)), S_OK);
+        ASSERT_EQ(DxcCreateInstance(CLSID_DxcLibrary, IID_PPV_ARGS(&hlslLibrary)), S_OK);
+        ASSERT_EQ(hlslLibrary->CreateIncludeHandler(&hlslIncludeHandler), S_OK);
+        files.write("Shared.hlsli", "struct Vertex { float3 position; };\n");
+        standin::clearDxcCompiles();
+    }
+    void TearDown() override {
+        hlslIncludeHandler->Release();
+        hlslLibrary->Release();
+        hlslCompiler->Release();
+        hlslIncludeHandler = nullptr;
+        hlslLibrary = nullptr;
+        hlslCompiler = nullptr;
+    }
+
+    std::wstring write(const std::string& name, const char* source) {
+        std::string path = files.write(name, source).string();
+        return std::wstring(path.begin(), path.end());
+    }
+
+    // Runs a compile that must end the program; returns the exit code and what it printed.
+    int compileUntilEnd(const std::wstring& fileName, uint8_t stages, std::string* output) {
+        ProgramEndGuard guard;
+        testing::internal::CaptureStdout();
+        int exitCode = -1;
+        try {
+            compileShader(fileName.c_str(), stages);
+        } catch (const ProgramEnded& ended) {
+            exitCode = ended.exitCode;
+        }
+        *output = testing::internal::GetCapturedStdout();
+        commandLines = ProgramEndGuard::commandLines();
+        return exitCode;
+    }
+
+    TempDirectory files;
+    std::vector<std::string> commandLines;
+};
+
+std::string stageOf(IDxcBlob* blob) {
+    standin::StandinBytecode bytecode;
+    if (!standin::parseStandinBytecode(blob->GetBufferPointer(), blob->GetBufferSize(), &bytecode))
+        return "not a container";
+    return bytecode.stage + ":" + bytecode.entry;
+}
+
+TEST_F(ShaderTest, MaskSelectsExactlyItsStagesInBitOrder) {
+    std::wstring fileName = write("All.hlsl", allStages);
+    struct Case {
+        uint8_t mask;
+        std::vector<std::string> blobs; // vs, as, ms, ps, cs: "stage:entry" or "" for none
+    } cases[] = {
+        {0, {"", "", "", "", ""}},
+        {14, {"", "as:AmplificationMain", "ms:MeshMain", "ps:PixelMain", ""}},
+        {9, {"vs:VertexMain", "", "", "ps:PixelMain", ""}},
+        {16, {"", "", "", "", "cs:ComputeMain"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.mask));
+        standin::clearDxcCompiles();
+        Shader shader = compileShader(fileName.c_str(), c.mask);
+        EXPECT_EQ(shader.fileName, fileName.c_str());
+        EXPECT_EQ(shader.stages, c.mask);
+
+        std::vector<std::string> blobs, expectedTargets, targets;
+        for (IDxcBlob* blob : {shader.vsBlob, shader.asBlob, shader.msBlob, shader.psBlob, shader.csBlob})
+            blobs.push_back(blob ? stageOf(blob) : "");
+        EXPECT_EQ(blobs, c.blobs);
+
+        for (const std::string& blob : c.blobs)
+            if (!blob.empty())
+                expectedTargets.push_back(blob.substr(0, 2) + "_6_7");
+        for (const standin::DxcCompileRecord& compile : standin::dxcCompiles()) {
+            targets.emplace_back(compile.targetProfile.begin(), compile.targetProfile.end());
+            // One argument, "-O3": no debug information, no warnings as errors, no defines.
+            EXPECT_EQ(compile.arguments, std::vector<std::wstring>{L"-O3"});
+            EXPECT_TRUE(compile.defines.empty());
+            EXPECT_EQ(compile.sourceName, fileName);
+            EXPECT_EQ(compile.includeHandler, hlslIncludeHandler);
+        }
+        EXPECT_EQ(targets, expectedTargets);
+        releaseShader(shader);
+    }
+}
+
+TEST_F(ShaderTest, CompileErrorInTheMeshStageEndsBeforeThePixelStage) {
+    std::wstring fileName = write("Geometry.hlsl", noMeshEntry);
+    std::string output;
+    EXPECT_EQ(compileUntilEnd(fileName, 14, &output), 1);
+
+    std::string path(fileName.begin(), fileName.end());
+    EXPECT_EQ(output, path + ":1:1: error: missing entry point definition 'MeshMain'\n\n");
+    EXPECT_EQ(commandLines, std::vector<std::string>{"pause"});
+    std::vector<std::wstring> tried;
+    for (const standin::DxcCompileRecord& compile : standin::dxcCompiles())
+        tried.push_back(compile.targetProfile);
+    EXPECT_EQ(tried, (std::vector<std::wstring>{L"as_6_7", L"ms_6_7"}));
+}
+
+TEST_F(ShaderTest, UnreadableFileTakesTheReportingPathWhateverTheMask) {
+    std::wstring fileName = (files.path() / "Absent.hlsl").wstring();
+    for (uint8_t mask : {0, 14}) {
+        SCOPED_TRACE(int(mask));
+        std::string output;
+        EXPECT_EQ(compileUntilEnd(fileName, mask, &output), 1);
+        EXPECT_EQ(output, "Error: hlslLibrary->CreateBlobFromFile(fileName, 0, &sourceBlob)\n");
+        EXPECT_EQ(commandLines, std::vector<std::string>{"pause"});
+        EXPECT_TRUE(standin::dxcCompiles().empty());
+    }
+}
+
+TEST_F(ShaderTest, FailedCompileCallTakesTheReportingPath) {
+    std::wstring fileName = write("All.hlsl", allStages);
+    standin::failNextDxcCompile(E_OUTOFMEMORY);
+    std::string output;
+    EXPECT_EQ(compileUntilEnd(fileName, 16, &output), 1);
+    EXPECT_EQ(output, "Error: hlslCompiler->Compile(...)\n");
+}
+
+TEST_F(ShaderTest, ReleaseShaderDropsTheRecordsReferencesAndKeepsTheFields) {
+    std::wstring fileName = write("All.hlsl", allStages);
+    Shader shader = compileShader(fileName.c_str(), 9);
+    IDxcBlob* vertex = shader.vsBlob;
+    EXPECT_EQ(vertex->AddRef(), 2u); // the record holds the only other reference
+    releaseShader(shader);
+    EXPECT_EQ(shader.vsBlob, vertex);
+    EXPECT_EQ(vertex->Release(), 0u);
+}
+
+} // namespace
