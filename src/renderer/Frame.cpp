@@ -1,0 +1,7 @@
+#include "renderer/Renderer.h"
+
+#include "renderer/Input.h"
+
+void renderFrame() {
+    inputEvents.clear();
+}

@@ -1,0 +1,4 @@
+#include "renderer/Renderer.h"
+
+// The window lives until the process ends.
+void shutdown() {}
