@@ -1,0 +1,13 @@
+// The first step of the scene import: reading, parsing and checking the glTF file.
+//
+// loadScene runs, in this order: loadGltf; buildAccelerationStructures with the parsed file; runMeshPass;
+// the node pass, the images, the materials and the six scene buffers; cgltf_free of the parsed file.
+#pragma once
+
+#include <cgltf.h>
+
+// Parses the file (JSON text or GLB, detected from the contents), loads its buffers (files relative to
+// filePath, "data:" URIs, the GLB BIN chunk) and validates it. A file that cannot be read, parsed,
+// buffer-loaded or validated is reported with the failing call's text and ends the program with exit code 1.
+// The caller owns the result and releases it with cgltf_free.
+cgltf_data* loadGltf(const char* filePath);

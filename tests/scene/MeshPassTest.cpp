@@ -1,0 +1,339 @@
+#include "scene/MeshPass.h"
+
+#include "support/GltfBuilder.h"
+#include "support/GltfLoading.h"
+
+#include <gtest/gtest.h>
+#include <meshoptimizer.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace fixture;
+
+namespace {
+
+struct Grid {
+    std::vector<float> positions;
+    std::vector<uint32_t> indices;
+};
+
+// A flat grid of cells x cells quads in the xy plane, two triangles per quad.
+Grid makeGrid(uint32_t cells, float z = 0.0f) {
+    Grid grid;
+    for (uint32_t y = 0; y <= cells; ++y)
+        for (uint32_t x = 0; x <= cells; ++x)
+            grid.positions.insert(grid.positions.end(), {float(x), float(y), z});
+    for (uint32_t y = 0; y < cells; ++y)
+        for (uint32_t x = 0; x < cells; ++x) {
+            uint32_t a = y * (cells + 1) + x, b = a + 1, c = a + cells + 1, d = c + 1;
+            grid.indices.insert(grid.indices.end(), {a, b, d, a, d, c});
+        }
+    return grid;
+}
+
+// Two meshes at the end of the file, which the pass leaves out.
+void addTrailingMeshes(GltfBuilder& builder) {
+    Grid grid = makeGrid(1);
+    for (int i = 0; i < 2; ++i) {
+        int positions = builder.addData(grid.positions, "VEC3");
+        builder.addMesh(
+            Json::array({primitive({{"POSITION", positions}}, builder.addIndices(grid.indices))}));
+    }
+}
+
+Json gridPrimitive(GltfBuilder& builder, const Grid& grid, int material = -1) {
+    return primitive({{"POSITION", builder.addData(grid.positions, "VEC3")}},
+                     builder.addIndices(grid.indices), material);
+}
+
+struct PassRun {
+    Loaded loaded;
+    MeshPassResult result;
+    std::string output;
+};
+
+PassRun run(const GltfBuilder& builder) {
+    PassRun run;
+    run.loaded = loadFromMemory(builder.glb());
+    EXPECT_EQ(run.loaded.failedStep, Step::None) << run.loaded.result;
+    if (run.loaded.failedStep != Step::None)
+        return run;
+    testing::internal::CaptureStdout();
+    run.result = runMeshPass(run.loaded.data.get());
+    run.output = testing::internal::GetCapturedStdout();
+    return run;
+}
+
+using Position = std::array<float, 3>;
+using Triangle = std::array<Position, 3>;
+
+// The same triangle whichever corner comes first, winding kept.
+Triangle normalised(Triangle t) {
+    auto first = std::min_element(t.begin(), t.end());
+    std::rotate(t.begin(), first, t.end());
+    return t;
+}
+
+std::vector<Triangle> inputTriangles(const Grid& grid) {
+    std::vector<Triangle> triangles;
+    for (size_t i = 0; i < grid.indices.size(); i += 3) {
+        Triangle t;
+        for (int c = 0; c < 3; ++c)
+            std::copy_n(&grid.positions[grid.indices[i + c] * 3], 3, t[c].begin());
+        triangles.push_back(normalised(t));
+    }
+    std::sort(triangles.begin(), triangles.end());
+    return triangles;
+}
+
+Position positionOf(const Vertex& v) {
+    return {v.position.x, v.position.y, v.position.z};
+}
+
+std::vector<Triangle> meshletTriangles(const MeshPassResult& result, const std::vector<Meshlet>& meshlets) {
+    std::vector<Triangle> triangles;
+    for (const Meshlet& m : meshlets)
+        for (uint32_t t = 0; t < m.triangleCount; ++t) {
+            Triangle triangle;
+            for (int c = 0; c < 3; ++c) {
+                uint32_t local = result.meshletTriangles[m.triangleOffset + 3 * t + c];
+                triangle[c] = positionOf(result.vertices[result.meshletVertices[m.vertexOffset + local]]);
+            }
+            triangles.push_back(normalised(triangle));
+        }
+    std::sort(triangles.begin(), triangles.end());
+    return triangles;
+}
+
+const std::string skipLine = "Invalid primitive type or no indices\n";
+
+template <typename T> bool sameBytes(const std::vector<T>& a, const std::vector<T>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
+}
+
+} // namespace
+
+TEST(MeshPass, MeshletsCoverExactlyTheInputTrianglesWithinTheLimits) {
+    Grid grid = makeGrid(40); // 3200 triangles: many meshlets
+    GltfBuilder builder;
+    builder.addMesh(Json::array({gridPrimitive(builder, grid)}));
+    addTrailingMeshes(builder);
+    PassRun r = run(builder);
+    const std::vector<Meshlet>& meshlets = r.result.meshMeshlets[0];
+    ASSERT_GT(meshlets.size(), 20u);
+    EXPECT_EQ(meshletTriangles(r.result, meshlets), inputTriangles(grid));
+
+    uint32_t vertexOffset = 0, triangleOffset = 0;
+    for (const Meshlet& m : meshlets) {
+        EXPECT_LE(m.vertexCount, 64u);
+        EXPECT_LE(m.triangleCount, 124u);
+        EXPECT_EQ(m.vertexOffset, vertexOffset);
+        EXPECT_EQ(m.triangleOffset, triangleOffset);
+        vertexOffset += m.vertexCount;
+        triangleOffset += 3 * m.triangleCount;
+        for (uint32_t i = 0; i < 3 * m.triangleCount; ++i)
+            ASSERT_LT(r.result.meshletTriangles[m.triangleOffset + i], m.vertexCount);
+        EXPECT_EQ(m.meshIndex, 0u);
+        EXPECT_GT(m.radius, 0.0f);
+    }
+    EXPECT_EQ(r.result.meshletVertices.size(), vertexOffset);
+    EXPECT_EQ(r.result.meshletTriangles.size(), triangleOffset);
+    EXPECT_EQ(r.result.vertices.size(), grid.positions.size() / 3);
+    EXPECT_EQ(r.output, "");
+}
+
+TEST(MeshPass, PrimitivesOfAMeshFollowOneAnother) {
+    Grid first = makeGrid(12), second = makeGrid(3, 5.0f);
+    GltfBuilder builder;
+    builder.addMaterial();
+    builder.addMaterial();
+    builder.addMesh(Json::array({gridPrimitive(builder, first, 1), gridPrimitive(builder, second)}));
+    addTrailingMeshes(builder);
+    PassRun r = run(builder);
+    const std::vector<Meshlet>& meshlets = r.result.meshMeshlets[0];
+    const uint32_t firstVertices = uint32_t(first.positions.size() / 3);
+    ASSERT_EQ(r.result.vertices.size(), firstVertices + second.positions.size() / 3);
+    EXPECT_EQ(r.result.vertices[firstVertices - 1].position.z, 0.0f); // first primitive's vertices first
+    EXPECT_EQ(r.result.vertices[firstVertices].position.z, 5.0f);
+
+    // The second primitive's meshlets come after the first's, with its own material and base vertex.
+    auto split =
+        std::find_if(meshlets.begin(), meshlets.end(), [](const Meshlet& m) { return m.materialIndex == 0; });
+    ASSERT_NE(split, meshlets.begin());
+    ASSERT_NE(split, meshlets.end());
+    for (auto m = meshlets.begin(); m != meshlets.end(); ++m) {
+        bool ofFirst = m < split;
+        EXPECT_EQ(m->materialIndex, ofFirst ? 1u : 0u);
+        for (uint32_t v = 0; v < m->vertexCount; ++v) {
+            uint32_t index = r.result.meshletVertices[m->vertexOffset + v];
+            EXPECT_EQ(index < firstVertices, ofFirst);
+            EXPECT_LT(index, r.result.vertices.size());
+        }
+    }
+    EXPECT_EQ(meshletTriangles(r.result, std::vector<Meshlet>(split, meshlets.end())),
+              inputTriangles(second));
+}
+
+TEST(MeshPass, SkippedPrimitivesPrintOneLineEachAndLeaveNothing) {
+    Grid grid = makeGrid(1);
+    GltfBuilder builder;
+    int positions = builder.addData(grid.positions, "VEC3");
+    int indices = builder.addIndices(grid.indices);
+    int twoIndices = builder.addIndices(std::vector<uint32_t>{0, 1});
+    Json skipped = Json::array();
+    for (int mode : {0, 1, 2, 3, 5, 6}) // points, lines, loop, strip, triangle strip, fan
+        skipped.push_back(primitive({{"POSITION", positions}}, indices, -1, mode));
+    skipped.push_back(primitive({{"POSITION", positions}}));             // triangles without indices
+    skipped.push_back(primitive(Json::object(), indices));               // indices without any attribute
+    skipped.push_back(primitive({{"POSITION", positions}}, twoIndices)); // no whole triangle
+    int tooMany =
+        builder.addAccessor(Json{{"componentType", GL_FLOAT}, {"count", 1ull << 32}, {"type", "VEC3"}});
+    skipped.push_back(primitive({{"POSITION", tooMany}}, indices)); // a vertex count beyond 32 bits
+    builder.addMesh(skipped);
+    addTrailingMeshes(builder);
+    PassRun r = run(builder);
+    std::string expected;
+    for (size_t i = 0; i < skipped.size(); ++i)
+        expected += skipLine;
+    EXPECT_EQ(r.output, expected);
+    EXPECT_TRUE(r.result.vertices.empty());
+    EXPECT_TRUE(r.result.meshletVertices.empty());
+    EXPECT_TRUE(r.result.meshMeshlets[0].empty());
+}
+
+TEST(MeshPass, IndexCountIsCutToWholeTriangles) {
+    Grid grid = makeGrid(2); // 8 triangles
+    std::vector<uint32_t> indices = grid.indices;
+    indices.push_back(0); // a partial ninth triangle
+    indices.push_back(1);
+    GltfBuilder builder;
+    builder.addMesh(Json::array(
+        {primitive({{"POSITION", builder.addData(grid.positions, "VEC3")}}, builder.addIndices(indices))}));
+    addTrailingMeshes(builder);
+    PassRun r = run(builder);
+    EXPECT_EQ(meshletTriangles(r.result, r.result.meshMeshlets[0]), inputTriangles(grid));
+    EXPECT_EQ(r.output, "");
+}
+
+TEST(MeshPass, AttributesFillTheirFieldsAndMissingOnesStayZero) {
+    const std::vector<float> positions = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+    const std::vector<float> normals = {0, 0, 1, 0, 0, 1, 0, 0, 1};
+    const std::vector<float> uvs = {0.5f, 0.25f, 1, 0, 0, 1};
+    const std::vector<float> tangents = {1, 0, 0, -1, 1, 0, 0, -1, 1, 0, 0, -1};
+    GltfBuilder builder;
+    int p = builder.addData(positions, "VEC3"), n = builder.addData(normals, "VEC3");
+    int t = builder.addData(uvs, "VEC2"), g = builder.addData(tangents, "VEC4");
+    int indices = builder.addIndices(std::vector<uint8_t>{0, 1, 2});
+    builder.addMesh(Json::array(
+        {primitive({{"POSITION", p}, {"NORMAL", n}, {"TEXCOORD_0", t}, {"TANGENT", g}}, indices)}));
+    builder.addMesh(Json::array({primitive({{"TEXCOORD_1", t}, {"POSITION", p}}, indices)}));
+    addTrailingMeshes(builder);
+    PassRun r = run(builder);
+    ASSERT_EQ(r.result.vertices.size(), 6u);
+
+    auto findFull = [&](float x, float y) {
+        for (size_t i = 0; i < 3; ++i)
+            if (r.result.vertices[i].position.x == x && r.result.vertices[i].position.y == y)
+                return r.result.vertices[i];
+        ADD_FAILURE() << "no vertex at " << x << ", " << y;
+        return Vertex{};
+    };
+    Vertex origin = findFull(0, 0);
+    EXPECT_EQ(origin.normal.z, 1.0f);
+    EXPECT_EQ(origin.texcoord.x, 0.5f);
+    EXPECT_EQ(origin.texcoord.y, 0.25f);
+    EXPECT_EQ(origin.tangent.x, 1.0f);
+    EXPECT_EQ(origin.tangent.w, -1.0f);
+
+    // Only a second texture set, no normals and no tangents: all of those fields are zero.
+    for (size_t i = 3; i < 6; ++i) {
+        const Vertex& v = r.result.vertices[i];
+        EXPECT_EQ(v.normal.x, 0.0f);
+        EXPECT_EQ(v.normal.z, 0.0f);
+        EXPECT_EQ(v.texcoord.x, 0.0f);
+        EXPECT_EQ(v.texcoord.y, 0.0f);
+        EXPECT_EQ(v.tangent.x, 0.0f);
+        EXPECT_EQ(v.tangent.w, 0.0f);
+    }
+}
+
+TEST(MeshPass, IdenticalVerticesMergeAndUnusedOnesVanish) {
+    // Vertices 0 and 3 are identical; vertex 5 is never used.
+    const std::vector<float> positions = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 1, 0, 9, 9, 9};
+    GltfBuilder builder;
+    builder.addMesh(Json::array({primitive({{"POSITION", builder.addData(positions, "VEC3")}},
+                                           builder.addIndices(std::vector<uint16_t>{0, 1, 2, 3, 4, 1}))}));
+    addTrailingMeshes(builder);
+    PassRun r = run(builder);
+    ASSERT_EQ(r.result.vertices.size(), 4u);
+    for (const Vertex& v : r.result.vertices)
+        EXPECT_NE(v.position.x, 9.0f);
+    ASSERT_EQ(r.result.meshMeshlets[0].size(), 1u);
+    EXPECT_EQ(r.result.meshMeshlets[0][0].vertexCount, 4u);
+}
+
+TEST(MeshPass, IndexWidthsGiveTheSameResult) {
+    Grid grid = makeGrid(9); // 100 vertices: fits 8 bits
+    auto runWith = [&](auto indices) {
+        GltfBuilder builder;
+        builder.addMesh(Json::array({primitive({{"POSITION", builder.addData(grid.positions, "VEC3")}},
+                                               builder.addIndices(indices))}));
+        addTrailingMeshes(builder);
+        return run(builder).result;
+    };
+    MeshPassResult wide = runWith(grid.indices);
+    for (MeshPassResult narrow : {runWith(std::vector<uint8_t>(grid.indices.begin(), grid.indices.end())),
+                                  runWith(std::vector<uint16_t>(grid.indices.begin(), grid.indices.end()))}) {
+        EXPECT_TRUE(sameBytes(narrow.vertices, wide.vertices));
+        EXPECT_EQ(narrow.meshletVertices, wide.meshletVertices);
+        EXPECT_EQ(narrow.meshletTriangles, wide.meshletTriangles);
+        EXPECT_TRUE(sameBytes(narrow.meshMeshlets[0], wide.meshMeshlets[0]));
+    }
+}
+
+TEST(MeshPass, EveryMeshButTheLastTwoIsProcessed) {
+    for (size_t meshCount : {0u, 1u, 2u, 3u, 5u}) {
+        SCOPED_TRACE(meshCount);
+        GltfBuilder builder;
+        builder.addMaterial();
+        for (size_t m = 0; m < meshCount; ++m)
+            builder.addMesh(Json::array({gridPrimitive(builder, makeGrid(2, float(m)))}));
+        builder.root["meshes"] = builder.root.value("meshes", Json::array());
+        PassRun r = run(builder);
+        ASSERT_EQ(r.result.meshMeshlets.size(), meshCount);
+        size_t processed = meshCount < 2 ? 0 : meshCount - 2;
+        for (size_t m = 0; m < meshCount; ++m)
+            EXPECT_EQ(r.result.meshMeshlets[m].empty(), m >= processed) << "mesh " << m;
+        EXPECT_EQ(r.result.vertices.size(), processed * 9);
+    }
+}
+
+TEST(MeshPass, ConePacksAxisAndCutoffAsRawBytes) {
+    // One triangle facing -z: axis (0, 0, -1), so z is the negative byte 0x81 and nothing spills upwards.
+    GltfBuilder builder;
+    builder.addMesh(Json::array(
+        {primitive({{"POSITION", builder.addData(std::vector<float>{0, 0, 0, 0, 1, 0, 1, 0, 0}, "VEC3")}},
+                   builder.addIndices(std::vector<uint8_t>{0, 1, 2}))}));
+    addTrailingMeshes(builder);
+    PassRun r = run(builder);
+    ASSERT_EQ(r.result.meshMeshlets[0].size(), 1u);
+    const Meshlet& meshlet = r.result.meshMeshlets[0][0];
+
+    std::vector<uint8_t> corners(r.result.meshletTriangles.begin(), r.result.meshletTriangles.end());
+    meshopt_Bounds bounds = meshopt_computeMeshletBounds(&r.result.meshletVertices[0], corners.data(), 1,
+                                                         &r.result.vertices[0].position.x,
+                                                         r.result.vertices.size(), sizeof(Vertex));
+    ASSERT_EQ(bounds.cone_axis_s8[2], -127);
+    uint8_t bytes[4];
+    std::memcpy(bytes, &meshlet.cone, 4);
+    EXPECT_EQ(bytes[0], uint8_t(bounds.cone_cutoff_s8));
+    EXPECT_EQ(bytes[1], 0x81); // z
+    EXPECT_EQ(bytes[2], 0x00); // y
+    EXPECT_EQ(bytes[3], 0x00); // x
+    EXPECT_FLOAT_EQ(meshlet.center.x, bounds.center[0]);
+    EXPECT_FLOAT_EQ(meshlet.radius, bounds.radius);
+}
