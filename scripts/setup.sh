@@ -14,8 +14,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 if [ "${1:-}" = "--windows" ]; then
-  packages=(g++-mingw-w64-x86-64-posix directx-headers-dev libimgui-dev libspdlog-dev libfmt-dev
-            libmeshoptimizer-dev nlohmann-json3-dev)
+  # scripts/check-windows.sh: MinGW-w64 with its Windows headers, and the libraries' headers it compiles against.
+  packages=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev directx-headers-dev libimgui-dev libspdlog-dev
+            libfmt-dev libmeshoptimizer-dev nlohmann-json3-dev)
 fi
 
 missing=()

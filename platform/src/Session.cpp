@@ -56,6 +56,21 @@ void beginFrame() {
     driver.framesBegun += 1;
 }
 
+// Frame 0 begins with the first present or the first PeekMessageW of the session; returns whether it did now.
+bool beginFirstFrame() {
+    if (driver.started)
+        return false;
+    driver.started = true;
+    beginFrame();
+    return true;
+}
+
+void beginNextFrame() {
+    driver.passEnded = false;
+    driver.frame += 1;
+    beginFrame();
+}
+
 WPARAM mouseFlags() {
     WPARAM flags = 0;
     if (driver.leftButtonDown)
@@ -184,14 +199,9 @@ void notePresent() {
     std::lock_guard lock(sessionMutex);
     if (!driver.active)
         return;
-    if (!driver.started) {
-        driver.started = true;
-        beginFrame();
-    }
+    beginFirstFrame();
     driver.presents += 1;
-    driver.passEnded = false;
-    driver.frame += 1;
-    beginFrame();
+    beginNextFrame();
 }
 
 uint64_t presentedFrames() {
@@ -292,14 +302,8 @@ void beforePeek() {
     std::lock_guard lock(sessionMutex);
     if (!driver.active)
         return;
-    if (!driver.started) {
-        driver.started = true;
-        beginFrame();
-    } else if (driver.passEnded) {
-        driver.passEnded = false;
-        driver.frame += 1;
-        beginFrame();
-    }
+    if (!beginFirstFrame() && driver.passEnded)
+        beginNextFrame();
     postDueSteps();
 }
 

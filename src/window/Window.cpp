@@ -17,34 +17,24 @@ const wchar_t* const WINDOW_CLASS_NAME = L"DefaultWindow";
 constexpr uint32_t KEY_PRESS_TYPE = 1;
 constexpr uint32_t KEY_PRESS_STATE = 3;
 
-// Shift and Ctrl arrive as their generic codes, so either side raises the same event.
+// The eleven keys by virtual-key code. Shift and Ctrl arrive as their generic codes, so either side raises
+// the same event.
+struct KeyMapping {
+    WPARAM virtualKey;
+    KeyCode key;
+};
+constexpr KeyMapping KEY_MAPPINGS[] = {
+    {'W', KeyCode::W},    {'A', KeyCode::A},          {'S', KeyCode::S},
+    {'D', KeyCode::D},    {VK_SHIFT, KeyCode::Shift}, {VK_CONTROL, KeyCode::Control},
+    {'Q', KeyCode::Q},    {'E', KeyCode::E},          {VK_F1, KeyCode::F1},
+    {VK_F2, KeyCode::F2}, {VK_F3, KeyCode::F3},
+};
+
 std::optional<KeyCode> keyCodeOf(WPARAM virtualKey) {
-    switch (virtualKey) {
-    case 'W':
-        return KeyCode::W;
-    case 'A':
-        return KeyCode::A;
-    case 'S':
-        return KeyCode::S;
-    case 'D':
-        return KeyCode::D;
-    case VK_SHIFT:
-        return KeyCode::Shift;
-    case VK_CONTROL:
-        return KeyCode::Control;
-    case 'Q':
-        return KeyCode::Q;
-    case 'E':
-        return KeyCode::E;
-    case VK_F1:
-        return KeyCode::F1;
-    case VK_F2:
-        return KeyCode::F2;
-    case VK_F3:
-        return KeyCode::F3;
-    default:
-        return std::nullopt;
-    }
+    for (const KeyMapping& mapping : KEY_MAPPINGS)
+        if (mapping.virtualKey == virtualKey)
+            return mapping.key;
+    return std::nullopt;
 }
 
 } // namespace

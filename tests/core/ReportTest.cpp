@@ -19,7 +19,9 @@ int recordCommand(const char* commandLine) {
     return 0;
 }
 
-[[noreturn]] void throwOnEnd(int exitCode) { throw ProgramEnded{exitCode}; }
+[[noreturn]] void throwOnEnd(int exitCode) {
+    throw ProgramEnded{exitCode};
+}
 
 class ReportTest : public ::testing::Test {
 protected:
@@ -36,7 +38,9 @@ protected:
     ProgramEnd previousEnd = nullptr;
 };
 
-HRESULT returns(HRESULT result) { return result; }
+HRESULT returns(HRESULT result) {
+    return result;
+}
 
 } // namespace
 
