@@ -17,7 +17,7 @@ constexpr float BAR_TOP = 1.15f;
 // Shared helpers of the builders.
 Primitive& primitiveFor(MeshData& mesh, MaterialId material); // the mesh's primitive of that material
 void finishMesh(MeshData& mesh);                              // tangents, once all shapes are in
-// A profile through `points` refined with Catmull-Rom splines, `steps` points per span.
+// A profile through `points` refined with smooth spans, `steps` points per span.
 std::vector<ProfilePoint> smoothProfile(const std::vector<ProfilePoint>& points, int steps);
 // A profile with a hard edge at every point: each span is its own strip with its own normals.
 void addCreasedLathe(Primitive& primitive, const Transform& place, const std::vector<ProfilePoint>& points,

@@ -62,7 +62,11 @@ void encodeBc1Block(const float4 texels[16], uint8_t out[8]) {
         c[0] += d.x * d.x, c[1] += d.x * d.y, c[2] += d.x * d.z, c[3] += d.y * d.y, c[4] += d.y * d.z,
             c[5] += d.z * d.z;
     }
-    float3 axis{1, 1, 1};
+    // Start from the covariance column of the channel that varies most, which cannot be orthogonal to the
+    // main axis (a fixed start such as (1, 1, 1) is, for a red-to-blue ramp).
+    float3 axis = c[0] >= c[3] && c[0] >= c[5] ? float3{c[0], c[1], c[2]}
+                  : c[3] >= c[5]               ? float3{c[1], c[3], c[4]}
+                                               : float3{c[2], c[4], c[5]};
     for (int k = 0; k < 8; ++k) {
         axis = {c[0] * axis.x + c[1] * axis.y + c[2] * axis.z, c[1] * axis.x + c[3] * axis.y + c[4] * axis.z,
                 c[2] * axis.x + c[4] * axis.y + c[5] * axis.z};
