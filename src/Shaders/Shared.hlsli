@@ -1,7 +1,8 @@
 // GPU-visible records, declared once for both the C++ code and the HLSL shaders that include this file.
 // Structured-buffer elements are tightly packed; C++ checks every size and offset with static_assert.
-// Constant blocks (FrameConstants, SceneInfo, DebugFlags, DescriptorIndices, PostSettings, RaytracingConstants)
-// also follow HLSL's constant-buffer packing: no field crosses a 16-byte boundary, so both sides agree.
+// Constant blocks (FrameConstants, SceneInfo, DebugFlags, DescriptorIndices, PostSettings,
+// RaytracingConstants) also follow HLSL's constant-buffer packing: no field crosses a 16-byte boundary, so
+// both sides agree.
 #ifndef SHARED_HLSLI
 #define SHARED_HLSLI
 
@@ -152,7 +153,8 @@ static_assert(sizeof(Meshlet) == 44);
 static_assert(offsetof(Meshlet, vertexOffset) == 0 && offsetof(Meshlet, triangleOffset) == 4);
 static_assert(offsetof(Meshlet, vertexCount) == 8 && offsetof(Meshlet, triangleCount) == 12);
 static_assert(offsetof(Meshlet, meshIndex) == 16 && offsetof(Meshlet, materialIndex) == 20);
-static_assert(offsetof(Meshlet, cone) == 24 && offsetof(Meshlet, center) == 28 && offsetof(Meshlet, radius) == 40);
+static_assert(offsetof(Meshlet, cone) == 24 && offsetof(Meshlet, center) == 28 &&
+              offsetof(Meshlet, radius) == 40);
 
 static_assert(sizeof(Mesh) == 68);
 static_assert(offsetof(Mesh, transform) == 0 && offsetof(Mesh, maxScale) == 64);
@@ -172,7 +174,8 @@ static_assert(offsetof(SceneInfo, meshletCount) == 24);
 
 static_assert(sizeof(FrameConstants) == 324);
 static_assert(offsetof(FrameConstants, projection) == 0 && offsetof(FrameConstants, view) == 64);
-static_assert(offsetof(FrameConstants, cullView) == 128 && offsetof(FrameConstants, inverseViewProjection) == 192);
+static_assert(offsetof(FrameConstants, cullView) == 128 &&
+              offsetof(FrameConstants, inverseViewProjection) == 192);
 static_assert(offsetof(FrameConstants, frustum) == 256 && offsetof(FrameConstants, viewPos) == 272);
 static_assert(offsetof(FrameConstants, padding) == 284 && offsetof(FrameConstants, lightPosition) == 288);
 static_assert(offsetof(FrameConstants, lightStrength) == 300 && offsetof(FrameConstants, lightRadius) == 304);
@@ -183,8 +186,10 @@ static_assert(sizeof(DebugFlags) == 8);
 static_assert(offsetof(DebugFlags, showMeshlets) == 0 && offsetof(DebugFlags, disableBackfaceCulling) == 4);
 
 static_assert(sizeof(DescriptorIndices) == 20);
-static_assert(offsetof(DescriptorIndices, gBuffer0Index) == 0 && offsetof(DescriptorIndices, gBuffer1Index) == 4);
-static_assert(offsetof(DescriptorIndices, depthIndex) == 8 && offsetof(DescriptorIndices, renderTargetIndex) == 12);
+static_assert(offsetof(DescriptorIndices, gBuffer0Index) == 0 &&
+              offsetof(DescriptorIndices, gBuffer1Index) == 4);
+static_assert(offsetof(DescriptorIndices, depthIndex) == 8 &&
+              offsetof(DescriptorIndices, renderTargetIndex) == 12);
 static_assert(offsetof(DescriptorIndices, shadowMapIndex) == 16);
 
 static_assert(sizeof(PostSettings) == 16);
@@ -193,10 +198,13 @@ static_assert(offsetof(PostSettings, contrast) == 8 && offsetof(PostSettings, sa
 
 static_assert(sizeof(RaytracingConstants) == 160);
 static_assert(offsetof(RaytracingConstants, cameraPosition) == 0 && offsetof(RaytracingConstants, fov) == 12);
-static_assert(offsetof(RaytracingConstants, cameraDirection) == 16 && offsetof(RaytracingConstants, padding0) == 28);
+static_assert(offsetof(RaytracingConstants, cameraDirection) == 16 &&
+              offsetof(RaytracingConstants, padding0) == 28);
 static_assert(offsetof(RaytracingConstants, cameraUp) == 32 && offsetof(RaytracingConstants, padding1) == 44);
-static_assert(offsetof(RaytracingConstants, cameraRight) == 48 && offsetof(RaytracingConstants, padding2) == 60);
-static_assert(offsetof(RaytracingConstants, lightPosition) == 64 && offsetof(RaytracingConstants, padding3) == 76);
+static_assert(offsetof(RaytracingConstants, cameraRight) == 48 &&
+              offsetof(RaytracingConstants, padding2) == 60);
+static_assert(offsetof(RaytracingConstants, lightPosition) == 64 &&
+              offsetof(RaytracingConstants, padding3) == 76);
 static_assert(offsetof(RaytracingConstants, param0) == 80 && offsetof(RaytracingConstants, param1) == 84);
 static_assert(offsetof(RaytracingConstants, padding4) == 88);
 static_assert(offsetof(RaytracingConstants, inverseViewProjection) == 96);
