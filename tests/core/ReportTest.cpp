@@ -19,9 +19,7 @@ int recordCommand(const char* commandLine) {
     return 0;
 }
 
-[[noreturn]] void throwOnEnd(int exitCode) {
-    throw ProgramEnded{exitCode};
-}
+[[noreturn]] void throwOnEnd(int exitCode) { throw ProgramEnded{exitCode}; }
 
 class ReportTest : public ::testing::Test {
 protected:
@@ -38,9 +36,7 @@ protected:
     ProgramEnd previousEnd = nullptr;
 };
 
-HRESULT returns(HRESULT result) {
-    return result;
-}
+HRESULT returns(HRESULT result) { return result; }
 
 } // namespace
 
