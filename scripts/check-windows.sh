@@ -24,13 +24,23 @@ for header in /usr/include/imgui/*.h /usr/include/imgui/backends/*.h; do
   ln -s "$header" "$include/$(basename "$header")"
 done
 # Documented APIs whose headers MinGW lacks come from the project's own declarations of the same API (the
-# Windows build takes the real headers from vcpkg); they must compile against the Windows headers.
+# Windows build takes the real headers from vcpkg or the Windows SDK); they must compile against the Windows
+# headers. The stand-in's headers take their basic types from DirectX-Headers' Linux adapter, which on Windows
+# are the Windows headers' own.
 for own in compat/gltf/cgltf.h platform/include/dxcapi.h; do
   name=$(basename "$own")
   if [ -f "$own" ] && ! echo "#include <$name>" | "$compiler" -E -x c++ - >/dev/null 2>&1; then
     ln -s "$PWD/$own" "$include/$name"
   fi
 done
+mkdir "$include/wsl"
+printf '#pragma once\n#include <windows.h>\n#include <unknwn.h>\n' >"$include/wsl/winadapter.h"
+# The build's compatibility header for meshopt_optimizeMeshlet is on the Windows build's include path too; it
+# declares the function only where meshoptimizer lacks it, as Debian's 0.18 (whose header the check uses) does.
+flags="$flags -Icompat/meshopt"
+if ! grep -q meshopt_optimizeMeshlet /usr/include/meshoptimizer.h; then
+  flags="$flags -DLANTERN_COMPAT_OPTIMIZE_MESHLET"
+fi
 
 mapfile -t sources < <(find src -name '*.cpp' | sort)
 if [ ${#sources[@]} -eq 0 ]; then

@@ -2,10 +2,10 @@
 #include "renderer/MainLoop.h"
 #include "renderer/Program.h"
 
-#include "core/Report.h"
 #include "renderer/Logging.h"
 
 #include "standin/WindowSystem.h"
+#include "support/ProgramEnd.h"
 #include "support/TestWindow.h"
 
 #include <gtest/gtest.h>
@@ -63,13 +63,6 @@ void countShutdown() {
     ++shutdownCalls;
 }
 
-struct ProgramEnded {
-    int exitCode;
-};
-[[noreturn]] void throwOnEnd(int exitCode) {
-    throw ProgramEnded{exitCode};
-}
-
 class MainLoopTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -87,10 +80,7 @@ protected:
         if (!coreLogger)
             initLogging();
     }
-    void TearDown() override {
-        setProgramEnd(nullptr);
-        standin::resetWindowSystem();
-    }
+    void TearDown() override { standin::resetWindowSystem(); }
 };
 
 TEST_F(MainLoopTest, RendersAFramePerPassAndOneMoreInThePassThatFetchesTheQuitMessage) {
@@ -185,7 +175,7 @@ TEST_F(MainLoopTest, AnExceptionIsPrintedAndSkipsTheShutdown) {
 }
 
 TEST_F(MainLoopTest, AFailedInitialisationEndsWithExitCodeOneBeforeTheLoop) {
-    setProgramEnd(throwOnEnd);
+    ProgramEndGuard guard;
     int exitCode = -1;
     testing::internal::CaptureStdout();
     try {
