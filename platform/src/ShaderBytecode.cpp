@@ -1,0 +1,79 @@
+// Reading the stand-in compiler's bytecode blobs.
+#include "ShaderBytecode.h"
+
+#include <cstring>
+#include <sstream>
+
+namespace standin {
+
+namespace {
+
+constexpr char MAGIC[] = "STANDIN-DXIL";
+
+// The stage a field value names: "vs_6_7" and "vertex" both give "vs".
+std::string stageOf(const std::string& value) {
+    static const std::pair<const char*, const char*> LONG_NAMES[] = {
+        {"vertex", "vs"}, {"pixel", "ps"},  {"amplification", "as"}, {"mesh", "ms"},     {"compute", "cs"},
+        {"hull", "hs"},   {"domain", "ds"}, {"geometry", "gs"},      {"library", "lib"},
+    };
+    for (const auto& [name, shortName] : LONG_NAMES)
+        if (value == name)
+            return shortName;
+    std::string prefix = value.substr(0, value.find('_'));
+    for (const char* known : {"vs", "ps", "as", "ms", "cs", "hs", "ds", "gs", "lib"})
+        if (prefix == known)
+            return prefix;
+    return "";
+}
+
+} // namespace
+
+bool parseStandinBytecode(const void* data, size_t size, std::map<std::string, std::string>* fields) {
+    const size_t magicSize = sizeof MAGIC - 1;
+    if (!data || size < magicSize || std::memcmp(data, MAGIC, magicSize) != 0)
+        return false;
+    std::string text(static_cast<const char*>(data), size);
+    text = text.substr(0, text.find('\0'));
+    std::istringstream lines(text);
+    std::string line;
+    std::getline(lines, line); // the magic line
+    while (std::getline(lines, line)) {
+        auto equals = line.find('=');
+        if (equals != std::string::npos)
+            (*fields)[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return true;
+}
+
+std::string checkShaderStage(const std::vector<uint8_t>& code, const char* stage) {
+    std::map<std::string, std::string> fields;
+    if (code.empty() || !parseStandinBytecode(code.data(), code.size(), &fields))
+        return "";
+    std::string named;
+    for (const char* key : {"stage", "profile", "target"})
+        if (fields.count(key) && named.empty())
+            named = stageOf(fields[key]);
+    if (named.empty() || named == stage)
+        return "";
+    return std::string("the ") + stage + " slot holds bytecode compiled for the " + named + " stage";
+}
+
+bool libraryExports(const void* data, size_t size, std::vector<std::string>* exports) {
+    std::map<std::string, std::string> fields;
+    if (!parseStandinBytecode(data, size, &fields))
+        return false;
+    std::string named;
+    for (const char* key : {"stage", "profile", "target"})
+        if (fields.count(key) && named.empty())
+            named = stageOf(fields[key]);
+    if (named != "lib")
+        return false;
+    std::istringstream list(fields["exports"]);
+    std::string name;
+    while (std::getline(list, name, ','))
+        if (!name.empty())
+            exports->push_back(name);
+    return true;
+}
+
+} // namespace standin

@@ -1,0 +1,19 @@
+// What the stand-in reads from shader bytecode. The stand-in compiler's blobs are text: "STANDIN-DXIL" on the
+// first line, then key=value lines (stage, entry, exports, ...). Other bytecode (a DXIL container built
+// elsewhere) is accepted as it is where nothing needs to be read from it.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+// The key=value fields of a stand-in blob; false for any other bytecode.
+bool parseStandinBytecode(const void* data, size_t size, std::map<std::string, std::string>* fields);
+// "" when the bytecode may fill the pipeline slot of the stage ("vs", "ps", "as", "ms", "cs", ...).
+std::string checkShaderStage(const std::vector<uint8_t>& code, const char* stage);
+// The exports a library blob names; false when the bytecode is not a stand-in library.
+bool libraryExports(const void* data, size_t size, std::vector<std::string>* exports);
+
+} // namespace standin
