@@ -148,9 +148,9 @@ RecordedCommand& CommandList::log(CommandKind kind) {
 }
 
 void CommandList::use(const std::shared_ptr<ResourceStorage>& storage, UINT subresource,
-                      D3D12_RESOURCE_STATES needed, const std::string& where) {
-    replay([storage, subresource, needed, where](SubmissionContext& context) {
-        replayUse(context, storage, subresource, needed, where);
+                      D3D12_RESOURCE_STATES needed, const std::string& where, bool anyOf) {
+    replay([storage, subresource, needed, where, anyOf](SubmissionContext& context) {
+        replayUse(context, storage, subresource, needed, where, anyOf);
     });
 }
 

@@ -186,7 +186,10 @@ public:
     void replay(ReplayStep step) { current->replay.push_back(std::move(step)); }
     // Records that a command needs a subresource in a state.
     void use(const std::shared_ptr<ResourceStorage>& storage, UINT subresource, D3D12_RESOURCE_STATES needed,
-             const std::string& where);
+             const std::string& where, bool anyOf = false);
+    // Checks the descriptor heap and the views of the bound descriptor tables' bounded ranges, whose
+    // resources must be in shader-resource or unordered-access states when the work runs.
+    void useTables(bool compute, const std::string& where);
     BoundState boundState(bool compute) const;
     void setRootArgument(bool compute, UINT index, RootArgument argument, const char* method,
                          D3D12_ROOT_PARAMETER_TYPE expected);

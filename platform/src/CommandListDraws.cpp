@@ -70,29 +70,31 @@ DXGI_FORMAT viewFormat(const DescriptorContents& view, const ResourceStorage& st
     return format == DXGI_FORMAT_UNKNOWN ? storage.desc.Format : format;
 }
 
-// Fills the elements of a subresource, within the rectangles if any, with one element's bytes.
+// Fills the elements of a subresource, within the rectangles if any, with one element's bytes: one row is
+// built element by element, the others are copies of it.
 void fill(ResourceStorage& storage, UINT subresource, const std::vector<uint8_t>& element,
           const std::vector<D3D12_RECT>& rects) {
     if (element.empty() || subresource >= storage.subresourceCount())
         return;
     const SubresourceLayout& layout = storage.layouts[subresource];
     size_t size = element.size();
-    uint32_t elements = layout.rowSize / uint32_t(size);
+    LONG elements = LONG(layout.rowSize / size);
     std::vector<D3D12_RECT> areas = rects;
     if (areas.empty())
-        areas.push_back({0, 0, LONG(elements), LONG(layout.numRows)});
-    for (uint32_t z = 0; z < layout.depth; ++z) {
-        for (const D3D12_RECT& area : areas) {
-            LONG left = std::max<LONG>(area.left, 0), right = std::min<LONG>(area.right, LONG(elements));
-            LONG top = std::max<LONG>(area.top, 0),
-                 bottom = std::min<LONG>(area.bottom, LONG(layout.numRows));
-            for (LONG y = top; y < bottom; ++y) {
-                uint8_t* row =
-                    storage.memory + layout.offset + (uint64_t(z) * layout.numRows + y) * layout.rowSize;
-                for (LONG x = left; x < right; ++x)
-                    std::memcpy(row + size_t(x) * size, element.data(), size);
-            }
-        }
+        areas.push_back({0, 0, elements, LONG(layout.numRows)});
+    for (const D3D12_RECT& area : areas) {
+        LONG left = std::max<LONG>(area.left, 0), right = std::min<LONG>(area.right, elements);
+        LONG top = std::max<LONG>(area.top, 0), bottom = std::min<LONG>(area.bottom, LONG(layout.numRows));
+        if (left >= right || top >= bottom)
+            continue;
+        std::vector<uint8_t> row(size_t(right - left) * size);
+        for (size_t x = 0; x < row.size(); x += size)
+            std::memcpy(row.data() + x, element.data(), size);
+        for (uint32_t z = 0; z < layout.depth; ++z)
+            for (LONG y = top; y < bottom; ++y)
+                std::memcpy(storage.memory + layout.offset +
+                                (uint64_t(z) * layout.numRows + y) * layout.rowSize + size_t(left) * size,
+                            row.data(), row.size());
     }
 }
 
@@ -158,6 +160,7 @@ void CommandList::recordDraw(CommandKind kind, const char* method,
     lock.unlock();
     for (const std::string& problem : problems)
         reportValidationError(where + ": " + problem);
+    useTables(false, where);
     RecordedCommand& entry = log(kind);
     std::copy(arguments.begin(), arguments.end(), entry.arguments);
     entry.state = boundState(false);
@@ -179,6 +182,7 @@ void CommandList::recordDispatch(CommandKind kind, const char* method,
     for (uint32_t count : arguments)
         if (count > 65535)
             reportValidationError(where + ": a thread-group count is above 65535");
+    useTables(true, where);
     RecordedCommand& entry = log(kind);
     std::copy(arguments.begin(), arguments.end(), entry.arguments);
     entry.state = boundState(true);

@@ -66,6 +66,7 @@ void CommandList::DispatchRays(const D3D12_DISPATCH_RAYS_DESC* desc) {
     }
     for (const std::string& problem : problems)
         reportValidationError(where + problem);
+    useTables(true, "ID3D12GraphicsCommandList4::DispatchRays");
     RecordedCommand& entry = log(CommandKind::DispatchRays);
     entry.rays = *desc;
     entry.arguments[0] = desc->Width;

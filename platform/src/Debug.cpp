@@ -60,6 +60,8 @@ BOOL WINAPI IsDebuggerPresent(void) {
     return tracer != 0 ? TRUE : FALSE;
 }
 
-void WINAPI DebugBreak(void) { std::raise(SIGTRAP); }
+void WINAPI DebugBreak(void) {
+    std::raise(SIGTRAP);
+}
 
 } // extern "C"

@@ -10,6 +10,12 @@ namespace {
 
 constexpr char MAGIC[] = "STANDIN-DXIL";
 
+std::string trimmed(const std::string& text) {
+    size_t first = text.find_first_not_of(" \t\r");
+    size_t last = text.find_last_not_of(" \t\r");
+    return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+}
+
 // The stage a field value names: "vs_6_7" and "vertex" both give "vs".
 std::string stageOf(const std::string& value) {
     static const std::pair<const char*, const char*> LONG_NAMES[] = {
@@ -40,7 +46,7 @@ bool parseStandinBytecode(const void* data, size_t size, std::map<std::string, s
     while (std::getline(lines, line)) {
         auto equals = line.find('=');
         if (equals != std::string::npos)
-            (*fields)[line.substr(0, equals)] = line.substr(equals + 1);
+            (*fields)[trimmed(line.substr(0, equals))] = trimmed(line.substr(equals + 1));
     }
     return true;
 }
@@ -71,8 +77,8 @@ bool libraryExports(const void* data, size_t size, std::vector<std::string>* exp
     std::istringstream list(fields["exports"]);
     std::string name;
     while (std::getline(list, name, ','))
-        if (!name.empty())
-            exports->push_back(name);
+        if (!trimmed(name).empty())
+            exports->push_back(trimmed(name));
     return true;
 }
 

@@ -77,7 +77,7 @@ void replayTransition(SubmissionContext& context, const std::shared_ptr<Resource
 }
 
 void replayUse(SubmissionContext& context, const std::shared_ptr<ResourceStorage>& storage, UINT subresource,
-               D3D12_RESOURCE_STATES needed, const std::string& where) {
+               D3D12_RESOURCE_STATES needed, const std::string& where, bool anyOf) {
     auto& touched = touch(context, storage);
     UINT first = subresource, last = subresource;
     if (subresource == D3D12_RESOURCE_BARRIER_ALL_SUBRESOURCES) {
@@ -86,7 +86,8 @@ void replayUse(SubmissionContext& context, const std::shared_ptr<ResourceStorage
     }
     for (UINT s = first; s <= last && s < storage->subresourceCount(); ++s) {
         D3D12_RESOURCE_STATES& current = storage->states[s];
-        if (needed != D3D12_RESOURCE_STATE_COMMON && (current & needed) == needed)
+        if (needed != D3D12_RESOURCE_STATE_COMMON &&
+            (anyOf ? (current & needed) != 0 : (current & needed) == needed))
             continue;
         bool fromCommon = current == D3D12_RESOURCE_STATE_COMMON;
         bool fromPromotedRead = touched.promotedToRead[s] && !isWriteState(needed);
@@ -101,7 +102,7 @@ void replayUse(SubmissionContext& context, const std::shared_ptr<ResourceStorage
         }
         context.errors.push_back(where + ": " + describe(*storage) + subresourceText(*storage, s) +
                                  " is in the state " + stateName(current) + " but must be in " +
-                                 stateName(needed));
+                                 (anyOf && (needed & (needed - 1)) ? "one of " : "") + stateName(needed));
     }
 }
 

@@ -29,9 +29,10 @@ using ReplayStep = std::function<void(SubmissionContext&)>;
 void replayTransition(SubmissionContext& context, const std::shared_ptr<ResourceStorage>& storage,
                       UINT subresource, D3D12_RESOURCE_STATES before, D3D12_RESOURCE_STATES after,
                       const std::string& where);
-// A command that needs a subresource in a state (promoting it from COMMON where the rules allow).
+// A command that needs a subresource in a state (promoting it from COMMON where the rules allow); with
+// `anyOf`, one of the state bits is enough (a shader resource read by pixel and other stages).
 void replayUse(SubmissionContext& context, const std::shared_ptr<ResourceStorage>& storage, UINT subresource,
-               D3D12_RESOURCE_STATES needed, const std::string& where);
+               D3D12_RESOURCE_STATES needed, const std::string& where, bool anyOf = false);
 // The decay at the end of a submission.
 void finishSubmission(SubmissionContext& context);
 

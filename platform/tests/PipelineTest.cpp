@@ -263,6 +263,7 @@ TEST_F(PipelineTest, DrawsAndDispatchesLogTheirBoundState) {
     // A render target whose format is not the pipeline's is reported.
     begin();
     std::swap(targets[0], targets[1]);
+    list->SetDescriptorHeaps(1, &views);
     list->OMSetRenderTargets(2, targets, FALSE, nullptr);
     list->SetGraphicsRootSignature(rootSignature);
     list->SetPipelineState(mesh);
