@@ -1,6 +1,7 @@
 #include "SampleData.h"
 
 #include <cmath>
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <iterator>

@@ -1,6 +1,8 @@
 // The generated tavern scene is valid glTF that the loader and the renderer can take as it is.
 #include "SampleData.h"
 
+#include "camera/FlyThrough.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -276,44 +278,21 @@ TEST(SampleScene, MaterialsMixTexturedAndPlainOnes) {
 
 // The fly-through's path runs inside the room and never through furniture, pillars or beams.
 TEST(SampleScene, FlyThroughPathStaysInsideTheRoomAndClearOfObjects) {
-    const float path[][3] = {
-        {-10.132254f, 7.171009f, 13.977175f}, {-9.573582f, 7.143394f, 13.233090f},
-        {-9.038570f, 7.116949f, 12.520523f},  {-8.456113f, 7.088158f, 11.744761f},
-        {-7.866326f, 7.059002f, 10.959235f},  {-7.283807f, 7.030208f, 10.183389f},
-        {-6.650186f, 6.998885f, 9.339486f},   {-6.018102f, 6.967640f, 8.497624f},
-        {-5.310082f, 6.932642f, 7.554629f},   {-4.708742f, 6.902916f, 6.753721f},
-        {-5.132426f, 4.455907f, 9.495705f},   {-4.308340f, 4.388196f, 9.742947f},
-        {-3.360887f, 4.310346f, 10.027201f},  {-2.356989f, 4.227859f, 10.328386f},
-        {-1.296234f, 4.140698f, 10.646631f},  {-0.244112f, 4.054248f, 10.962277f},
-        {0.867352f, 3.962924f, 11.295733f},   {2.018657f, 3.868324f, 11.641146f},
-        {3.144959f, 3.775779f, 11.979051f},   {4.335822f, 3.677930f, 12.336327f},
-        {7.771717f, 2.350734f, 17.105738f},   {8.350833f, 2.379360f, 16.334431f},
-        {8.951601f, 2.409056f, 15.534284f},   {9.567100f, 2.439482f, 14.714513f},
-        {10.256956f, 2.473582f, 13.795711f},  {10.855564f, 2.503172f, 12.998434f},
-        {11.571966f, 2.538582f, 12.044280f},  {8.751935f, 2.064437f, 13.204192f},
-        {8.256370f, 2.074144f, 13.456695f},   {7.762759f, 2.083814f, 13.708202f},
-        {7.213220f, 2.094579f, 13.988205f},   {6.621722f, 2.106166f, 14.289588f},
-        {5.991659f, 2.118510f, 14.610622f},   {5.412361f, 2.129858f, 14.905788f},
-        {4.806910f, 2.141718f, 15.214280f},   {4.229472f, 2.153029f, 15.508498f},
-        {3.653786f, 2.164307f, 15.801826f},   {3.073201f, 2.175681f, 16.097647f},
-        {2.477344f, 2.187354f, 16.401245f},   {17.546963f, 4.293008f, 21.399023f},
-        {16.438303f, 4.203571f, 20.025040f},  {15.325425f, 4.113794f, 18.645842f},
-        {13.981316f, 4.005365f, 16.980064f},  {12.630916f, 3.896429f, 15.306499f},
-        {11.338536f, 3.792173f, 13.704836f},  {9.933582f, 3.678835f, 11.963658f},
-        {8.265805f, 3.544296f, 9.896766f},    {7.084648f, 3.449013f, 8.432947f},
-        {4.281285f, 2.129308f, 0.632951f},    {4.284943f, 2.138463f, -0.416025f},
-        {4.289784f, 2.150577f, -1.804319f},   {4.294273f, 2.161813f, -3.091752f},
-        {4.298234f, 2.171727f, -4.227770f},   {4.302535f, 2.182491f, -5.461179f},
-        {4.307124f, 2.193974f, -6.777007f},   {4.310842f, 2.203278f, -7.843139f},
-        {4.315606f, 2.215200f, -9.209325f},   {4.320067f, 2.226362f, -10.488346f},
-        {4.324985f, 2.238668f, -11.898554f},  {4.329342f, 2.249575f, -13.148451f},
-        {4.332717f, 2.258021f, -14.116385f},  {4.337884f, 2.270951f, -15.597927f},
-        {4.343609f, 2.285278f, -17.239634f},  {-9.300818f, 3.661520f, -0.431882f},
-        {-9.282809f, 3.646501f, -1.292163f},  {-9.261165f, 3.628453f, -2.325933f},
-        {-9.241306f, 3.611893f, -3.274409f},  {-9.224113f, 3.597557f, -4.095516f},
-        {-9.204058f, 3.580834f, -5.053351f},  {-9.184139f, 3.564225f, -6.004646f},
-        {-9.162382f, 3.546084f, -7.043711f},  {-9.140750f, 3.528044f, -8.076984f},
-    }; // leg 7 repeats leg 4
+    // The recorded points, and the middle of every span of the curve played through them.
+    FlyThrough flyThrough;
+    flyThrough.setupPath();
+    std::vector<Vec3> path;
+    for (const FlyThroughSegment& leg : flyThrough.segments) {
+        const std::vector<Vec3>& p = leg.points;
+        for (size_t i = 0; i < p.size(); ++i) {
+            path.push_back(p[i]);
+            if (i + 1 < p.size()) {
+                path.push_back(catmullRom(p[i > 0 ? i - 1 : i], p[i], p[i + 1],
+                                          p[i + 2 < p.size() ? i + 2 : i + 1], 0.5f));
+            }
+        }
+    }
+    ASSERT_EQ(path.size(), 2 * 81u - 8);
     const Gltf& gltf = sampleGltf();
     const std::map<size_t, Matrix> world = worldMatrices(gltf.json);
     const std::set<std::string> roomShell = {"Floor", "Walls", "Ceiling"};
@@ -346,19 +325,20 @@ TEST(SampleScene, FlyThroughPathStaysInsideTheRoomAndClearOfObjects) {
         if (roomShell.count(mesh["name"])) {
             continue;
         }
-        for (const auto& point : path) {
+        for (const Vec3& point : path) {
             const float margin = 0.2f; // beyond the near plane
+            const float p[3] = {point.x, point.y, point.z};
             bool inside = true;
             for (size_t axis = 0; axis < 3; ++axis) {
-                inside &= point[axis] > low[axis] - margin && point[axis] < high[axis] + margin;
+                inside &= p[axis] > low[axis] - margin && p[axis] < high[axis] + margin;
             }
-            EXPECT_FALSE(inside) << "(" << point[0] << ", " << point[1] << ", " << point[2] << ") lies in "
-                                 << n["name"] << " (node " << node << ")";
+            EXPECT_FALSE(inside) << "(" << p[0] << ", " << p[1] << ", " << p[2] << ") lies in " << n["name"]
+                                 << " (node " << node << ")";
         }
     }
-    for (const auto& point : path) {
-        EXPECT_TRUE(point[0] > roomLow[0] + 1 && point[0] < roomHigh[0] - 1);
-        EXPECT_TRUE(point[2] > roomLow[2] + 1 && point[2] < roomHigh[2] - 1);
-        EXPECT_TRUE(point[1] > 0.5f && point[1] < roomHigh[1] - 1);
+    for (const Vec3& point : path) {
+        EXPECT_TRUE(point.x > roomLow[0] + 1 && point.x < roomHigh[0] - 1);
+        EXPECT_TRUE(point.z > roomLow[2] + 1 && point.z < roomHigh[2] - 1);
+        EXPECT_TRUE(point.y > 0.5f && point.y < roomHigh[1] - 1);
     }
 }

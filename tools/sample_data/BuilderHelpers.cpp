@@ -6,6 +6,12 @@
 
 namespace sample {
 
+MeshData emptyMesh(const char* name) {
+    MeshData mesh;
+    mesh.name = name;
+    return mesh;
+}
+
 Primitive& primitiveFor(MeshData& mesh, MaterialId material) {
     for (Primitive& primitive : mesh.primitives) {
         if (primitive.material == material) {

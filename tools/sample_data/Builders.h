@@ -15,6 +15,7 @@ constexpr float TABLE_TOP = 0.83f;
 constexpr float BAR_TOP = 1.15f;
 
 // Shared helpers of the builders.
+MeshData emptyMesh(const char* name);
 Primitive& primitiveFor(MeshData& mesh, MaterialId material); // the mesh's primitive of that material
 void finishMesh(MeshData& mesh);                              // tangents, once all shapes are in
 // A profile through `points` refined with smooth spans, `steps` points per span.

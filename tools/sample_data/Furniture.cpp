@@ -9,16 +9,10 @@ float barrelRadius(float y) {
     return 0.38f + 0.08f * std::sin(PI * y / BARREL_HEIGHT);
 }
 
-MeshData named(const char* name) {
-    MeshData mesh;
-    mesh.name = name;
-    return mesh;
-}
-
 } // namespace
 
 MeshData buildTable() {
-    MeshData mesh = named("Table");
+    MeshData mesh = emptyMesh("Table");
     Primitive& top = primitiveFor(mesh, FLOOR_WOOD);
     Primitive& frame = primitiveFor(mesh, DARK_WOOD);
     addBox(top, {}, {-1.2f, 0.76f, -0.55f}, {1.2f, TABLE_TOP, 0.55f}, 0.5f, 4);
@@ -51,7 +45,7 @@ MeshData buildTable() {
 }
 
 MeshData buildBench() {
-    MeshData mesh = named("Bench");
+    MeshData mesh = emptyMesh("Bench");
     Primitive& wood = primitiveFor(mesh, DARK_WOOD);
     Primitive& cushion = primitiveFor(mesh, CLOTH_FABRIC);
     addBox(wood, {}, {-1.0f, 0.42f, -0.16f}, {1.0f, 0.47f, 0.16f}, 1.0f, 2);
@@ -64,7 +58,7 @@ MeshData buildBench() {
 }
 
 MeshData buildStool() {
-    MeshData mesh = named("Stool");
+    MeshData mesh = emptyMesh("Stool");
     Primitive& wood = primitiveFor(mesh, DARK_WOOD);
     // Seat with a rounded edge, walked from the underside's centre round to the top's centre.
     std::vector<ProfilePoint> seat = {{0, 0.62f}, {0.175f, 0.62f}};
@@ -87,7 +81,7 @@ MeshData buildStool() {
 }
 
 MeshData buildBarrel() {
-    MeshData mesh = named("Barrel");
+    MeshData mesh = emptyMesh("Barrel");
     Primitive& wood = primitiveFor(mesh, FLOOR_WOOD);
     Primitive& hoops = primitiveFor(mesh, IRON);
     // The planks of the floor texture run around the barrel as staves.
@@ -119,7 +113,7 @@ MeshData buildBarrel() {
 }
 
 MeshData buildMug() {
-    MeshData mesh = named("Mug");
+    MeshData mesh = emptyMesh("Mug");
     Primitive& pewter = primitiveFor(mesh, PEWTER);
     Primitive& ale = primitiveFor(mesh, ALE);
     addLathe(pewter, {}, {{0, 0}, {0.05f, 0}}, 48, 4.0f);
@@ -146,7 +140,7 @@ MeshData buildMug() {
 }
 
 MeshData buildBottle() {
-    MeshData mesh = named("Bottle");
+    MeshData mesh = emptyMesh("Bottle");
     Primitive& glass = primitiveFor(mesh, BOTTLE_GLASS);
     addLathe(glass, {}, {{0, 0}, {0.038f, 0}}, 32, 4.0f);
     addLathe(glass, {},
@@ -168,7 +162,7 @@ MeshData buildBottle() {
 }
 
 MeshData buildCandle() {
-    MeshData mesh = named("Candle");
+    MeshData mesh = emptyMesh("Candle");
     Primitive& holder = primitiveFor(mesh, IRON);
     Primitive& wax = primitiveFor(mesh, CANDLE_WAX);
     Primitive& flame = primitiveFor(mesh, CANDLE_FLAME);

@@ -3,12 +3,6 @@
 namespace sample {
 namespace {
 
-MeshData named(const char* name) {
-    MeshData mesh;
-    mesh.name = name;
-    return mesh;
-}
-
 constexpr float CHANDELIER_RADIUS = 1.0f;
 constexpr float CHAIN_LENGTH = 2.7f; // from the chandelier's ring up to the ceiling
 
@@ -36,7 +30,7 @@ float3 chandelierChain(int chain) {
 } // namespace
 
 MeshData buildLantern() {
-    MeshData mesh = named("Lantern");
+    MeshData mesh = emptyMesh("Lantern");
     Primitive& iron = primitiveFor(mesh, IRON);
     Primitive& glass = primitiveFor(mesh, LANTERN_GLASS);
     addCreasedLathe(iron, {}, {{0, 0}, {0.11f, 0}, {0.11f, 0.05f}, {0.09f, 0.065f}, {0, 0.065f}}, 48, 4.0f);
@@ -60,7 +54,7 @@ MeshData buildLantern() {
 
 // One metre of thin rod from y = 0 up; nodes scale it to the length they need.
 MeshData buildHangingRod() {
-    MeshData mesh = named("Hanging Rod");
+    MeshData mesh = emptyMesh("Hanging Rod");
     addCylinder(primitiveFor(mesh, IRON), {}, 0.012f, 0.0f, 1.0f, 12, 4.0f);
     finishMesh(mesh);
     return mesh;
@@ -68,7 +62,7 @@ MeshData buildHangingRod() {
 
 // A ring of candles hanging on four chains; its origin is the ring's centre.
 MeshData buildChandelier() {
-    MeshData mesh = named("Chandelier");
+    MeshData mesh = emptyMesh("Chandelier");
     Primitive& iron = primitiveFor(mesh, IRON);
     Primitive& wax = primitiveFor(mesh, CANDLE_WAX);
     Primitive& flame = primitiveFor(mesh, CANDLE_FLAME);
@@ -93,7 +87,7 @@ MeshData buildChandelier() {
 
 // Stalks tied together at the origin and hanging down about 0.65 m.
 MeshData buildHerbBundle() {
-    MeshData mesh = named("Herb Bundle");
+    MeshData mesh = emptyMesh("Herb Bundle");
     Primitive& herbs = primitiveFor(mesh, DRIED_HERBS);
     Primitive& string = primitiveFor(mesh, DARK_WOOD);
     Random random(0x4E5B);
@@ -118,7 +112,7 @@ MeshData buildHerbBundle() {
 
 // The chandelier as the shadow rays see it: a coarse ring, candles and chains, with the same origin.
 MeshData buildChandelierShadow() {
-    MeshData mesh = named("Chandelier Shadow");
+    MeshData mesh = emptyMesh("Chandelier Shadow");
     mesh.surfaceAttributes = false;
     Primitive& proxy = primitiveFor(mesh, IRON);
     addTorus(proxy, {}, CHANDELIER_RADIUS, 0.04f, 32, 6, 1.0f);
@@ -134,7 +128,7 @@ MeshData buildChandelierShadow() {
 
 // Every herb bundle as one coarse cone each, in room coordinates.
 MeshData buildHerbBundlesShadow(const std::vector<float3>& tiePoints) {
-    MeshData mesh = named("Herb Bundles Shadow");
+    MeshData mesh = emptyMesh("Herb Bundles Shadow");
     mesh.surfaceAttributes = false;
     Primitive& proxy = primitiveFor(mesh, DRIED_HERBS);
     for (float3 tie : tiePoints) {

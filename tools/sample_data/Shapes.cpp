@@ -1,6 +1,7 @@
 #include "Mesh.h"
 
 #include <cassert>
+#include <utility>
 
 namespace sample {
 namespace {

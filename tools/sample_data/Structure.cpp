@@ -3,19 +3,13 @@
 namespace sample {
 namespace {
 
-MeshData named(const char* name) {
-    MeshData mesh;
-    mesh.name = name;
-    return mesh;
-}
-
 constexpr float WALL_THICKNESS = 0.8f;
 constexpr float WALL_HEIGHT = CEILING_HEIGHT + 0.4f;
 
 } // namespace
 
 MeshData buildFloor() {
-    MeshData mesh = named("Floor");
+    MeshData mesh = emptyMesh("Floor");
     mesh.wideIndices = true;
     float3 size{ROOM_MAX_X - ROOM_MIN_X, 0, ROOM_MAX_Z - ROOM_MIN_Z};
     // Facing up: u along +x, v along -z. Planks of 0.25 m run along x.
@@ -26,7 +20,7 @@ MeshData buildFloor() {
 }
 
 MeshData buildWalls() {
-    MeshData mesh = named("Walls");
+    MeshData mesh = emptyMesh("Walls");
     mesh.wideIndices = true;
     Primitive& stone = primitiveFor(mesh, STONE);
     const float t = WALL_THICKNESS;
@@ -41,7 +35,7 @@ MeshData buildWalls() {
 }
 
 MeshData buildCeiling() {
-    MeshData mesh = named("Ceiling");
+    MeshData mesh = emptyMesh("Ceiling");
     // Facing down into the room.
     addRectangle(primitiveFor(mesh, PLASTER), {}, {ROOM_MIN_X, CEILING_HEIGHT, ROOM_MIN_Z},
                  {ROOM_MAX_X - ROOM_MIN_X, 0, 0}, {0, 0, ROOM_MAX_Z - ROOM_MIN_Z}, 16, 22, 0.25f);
@@ -50,7 +44,7 @@ MeshData buildCeiling() {
 }
 
 MeshData buildCrossBeam() {
-    MeshData mesh = named("Cross Beam");
+    MeshData mesh = emptyMesh("Cross Beam");
     addBox(primitiveFor(mesh, DARK_WOOD), {}, {ROOM_MIN_X, BEAM_BOTTOM, -0.2f},
            {ROOM_MAX_X, BEAM_BOTTOM + 0.6f, 0.2f}, 0.5f, 8);
     finishMesh(mesh);
@@ -58,7 +52,7 @@ MeshData buildCrossBeam() {
 }
 
 MeshData buildLongBeam() {
-    MeshData mesh = named("Long Beam");
+    MeshData mesh = emptyMesh("Long Beam");
     addBox(primitiveFor(mesh, DARK_WOOD), {}, {-0.25f, BEAM_BOTTOM + 0.2f, ROOM_MIN_Z},
            {0.25f, CEILING_HEIGHT, ROOM_MAX_Z}, 0.5f, 8);
     finishMesh(mesh);
@@ -66,7 +60,7 @@ MeshData buildLongBeam() {
 }
 
 MeshData buildPillar() {
-    MeshData mesh = named("Pillar");
+    MeshData mesh = emptyMesh("Pillar");
     Primitive& wood = primitiveFor(mesh, DARK_WOOD);
     addCreasedLathe(wood, {}, {{0, 0}, {0.34f, 0}, {0.34f, 0.25f}, {0.28f, 0.25f}}, 48, 0.5f);
     addLathe(wood, {},
@@ -92,7 +86,7 @@ MeshData buildPillar() {
 
 // Along z from -6 to 6, the customers' side facing +x.
 MeshData buildBarCounter() {
-    MeshData mesh = named("Bar Counter");
+    MeshData mesh = emptyMesh("Bar Counter");
     Primitive& body = primitiveFor(mesh, DARK_WOOD);
     Primitive& top = primitiveFor(mesh, FLOOR_WOOD);
     Primitive& rail = primitiveFor(mesh, IRON);
@@ -115,7 +109,7 @@ MeshData buildBarCounter() {
 
 // A shelf board reaching out from a wall at x = 0 towards +x, with two brackets under it.
 MeshData buildShelf() {
-    MeshData mesh = named("Shelf");
+    MeshData mesh = emptyMesh("Shelf");
     addBox(primitiveFor(mesh, DARK_WOOD), {}, {0, 0, -1.5f}, {0.32f, 0.04f, 1.5f}, 0.5f, 4);
     Primitive& iron = primitiveFor(mesh, IRON);
     for (float z : {-1.2f, 1.2f}) {
@@ -129,7 +123,7 @@ MeshData buildShelf() {
 // The left half of the fireplace against a wall at z = 0, from its centre line x = 0 to x = 2.2; a mirrored
 // node makes the other half.
 MeshData buildFireplaceHalf() {
-    MeshData mesh = named("Fireplace Half");
+    MeshData mesh = emptyMesh("Fireplace Half");
     Primitive& stone = primitiveFor(mesh, STONE);
     Primitive& soot = primitiveFor(mesh, SOOT);
     Primitive& logs = primitiveFor(mesh, DARK_WOOD);
@@ -147,7 +141,7 @@ MeshData buildFireplaceHalf() {
 
 // A door in a wall at x = 0, facing -x, 2 m wide along z.
 MeshData buildDoor() {
-    MeshData mesh = named("Door");
+    MeshData mesh = emptyMesh("Door");
     Primitive& wood = primitiveFor(mesh, DARK_WOOD);
     Primitive& iron = primitiveFor(mesh, IRON);
     addBox(wood, {}, {-0.08f, 0, -1.0f}, {0, 2.6f, 1.0f}, 0.5f, 6);
