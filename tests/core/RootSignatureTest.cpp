@@ -1,0 +1,120 @@
+// The default root signature as the stand-in deserialises it, and the failures of its creation.
+#include "core/RootSignature.h"
+
+#include "standin/Gpu.h"
+#include "support/ProgramEnd.h"
+#include "support/StandinDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <string>
+
+namespace {
+
+class RootSignatureTest : public testing::Test {
+protected:
+    void SetUp() override {
+        useStandinDeviceAndCompiler();
+        standin::resetGpu();
+    }
+    void TearDown() override {
+        if (defaultRootSignature)
+            defaultRootSignature->Release();
+        defaultRootSignature = nullptr;
+        standin::resetGpu();
+    }
+
+    // Runs a step that must end the program; returns the exit code and what it printed.
+    static int runUntilEnd(const std::function<void()>& step, std::string* output) {
+        ProgramEndGuard guard;
+        testing::internal::CaptureStdout();
+        int exitCode = -1;
+        try {
+            step();
+        } catch (const ProgramEnded& ended) {
+            exitCode = ended.exitCode;
+        }
+        *output = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(ProgramEndGuard::commandLines(), std::vector<std::string>{"pause"});
+        return exitCode;
+    }
+};
+
+TEST_F(RootSignatureTest, SixteenRootBuffersThenOneUnboundedVolatileTableInSpaceOne) {
+    createDefaultRootSignature();
+    standin::RootSignatureInfo info = standin::describeRootSignature(defaultRootSignature);
+    ASSERT_TRUE(info.valid);
+    EXPECT_EQ(info.version, D3D_ROOT_SIGNATURE_VERSION_1_1);
+    EXPECT_EQ(static_cast<UINT>(info.flags), 0x401u);
+    ASSERT_EQ(info.parameters.size(), 17u);
+    for (UINT i = 0; i < 16; ++i) {
+        SCOPED_TRACE(i);
+        const standin::RootParameterInfo& parameter = info.parameters[i];
+        EXPECT_EQ(parameter.type, D3D12_ROOT_PARAMETER_TYPE_CBV);
+        EXPECT_EQ(parameter.shaderRegister, i);
+        EXPECT_EQ(parameter.registerSpace, 0u);
+        EXPECT_EQ(parameter.descriptorFlags, D3D12_ROOT_DESCRIPTOR_FLAG_NONE);
+        EXPECT_EQ(parameter.visibility, D3D12_SHADER_VISIBILITY_ALL);
+    }
+    const standin::RootParameterInfo& table = info.parameters[16];
+    EXPECT_EQ(table.type, D3D12_ROOT_PARAMETER_TYPE_DESCRIPTOR_TABLE);
+    EXPECT_EQ(table.visibility, D3D12_SHADER_VISIBILITY_ALL);
+    ASSERT_EQ(table.ranges.size(), 1u);
+    EXPECT_EQ(table.ranges[0].RangeType, D3D12_DESCRIPTOR_RANGE_TYPE_SRV);
+    EXPECT_EQ(table.ranges[0].NumDescriptors, UINT_MAX);
+    EXPECT_EQ(table.ranges[0].BaseShaderRegister, 0u);
+    EXPECT_EQ(table.ranges[0].RegisterSpace, 1u);
+    EXPECT_EQ(table.ranges[0].Flags, D3D12_DESCRIPTOR_RANGE_FLAG_DESCRIPTORS_VOLATILE);
+    EXPECT_EQ(table.ranges[0].OffsetInDescriptorsFromTableStart, D3D12_DESCRIPTOR_RANGE_OFFSET_APPEND);
+}
+
+TEST_F(RootSignatureTest, OneAnisotropicWrappingSamplerAtS0ThatSamplesTheTopMipOnly) {
+    createDefaultRootSignature();
+    standin::RootSignatureInfo info = standin::describeRootSignature(defaultRootSignature);
+    ASSERT_EQ(info.staticSamplers.size(), 1u);
+    const D3D12_STATIC_SAMPLER_DESC& sampler = info.staticSamplers[0];
+    EXPECT_EQ(sampler.Filter, D3D12_FILTER_ANISOTROPIC);
+    EXPECT_EQ(sampler.AddressU, D3D12_TEXTURE_ADDRESS_MODE_WRAP);
+    EXPECT_EQ(sampler.AddressV, D3D12_TEXTURE_ADDRESS_MODE_WRAP);
+    EXPECT_EQ(sampler.AddressW, D3D12_TEXTURE_ADDRESS_MODE_WRAP);
+    EXPECT_EQ(sampler.MipLODBias, 0.0f);
+    EXPECT_EQ(sampler.MaxAnisotropy, 16u);
+    EXPECT_EQ(static_cast<int>(sampler.ComparisonFunc), 0);
+    EXPECT_EQ(sampler.BorderColor, D3D12_STATIC_BORDER_COLOR_TRANSPARENT_BLACK);
+    EXPECT_EQ(sampler.MinLOD, 0.0f);
+    EXPECT_EQ(sampler.MaxLOD, 0.0f);
+    EXPECT_EQ(sampler.ShaderRegister, 0u);
+    EXPECT_EQ(sampler.RegisterSpace, 0u);
+    EXPECT_EQ(sampler.ShaderVisibility, D3D12_SHADER_VISIBILITY_ALL);
+}
+
+TEST_F(RootSignatureTest, ARefusedRootSignatureIsReportedWithItsCallText) {
+    standin::failCall("CreateRootSignature");
+    std::string output;
+    EXPECT_EQ(runUntilEnd(createDefaultRootSignature, &output), 1);
+    EXPECT_EQ(output, "Error: device->CreateRootSignature(0, signature->GetBufferPointer(), "
+                      "signature->GetBufferSize(), IID_PPV_ARGS(&defaultRootSignature))\n");
+}
+
+TEST_F(RootSignatureTest, AFailedSerialisationWithoutMessageNamesTheSerialiserAndStops) {
+    standin::failCall("D3D12SerializeVersionedRootSignature");
+    std::string output;
+    EXPECT_EQ(runUntilEnd(createDefaultRootSignature, &output), 1);
+    EXPECT_EQ(output,
+              "DirectX call failed: D3D12SerializeVersionedRootSignature(&rootSignatureDesc, &signature, "
+              "&error)\nError: D3D12SerializeVersionedRootSignature returned no message\n");
+    EXPECT_EQ(defaultRootSignature, nullptr);
+}
+TEST_F(RootSignatureTest, ARejectedDescriptionPrintsTheSerialisersOwnMessage) {
+    D3D12_VERSIONED_ROOT_SIGNATURE_DESC rootSignatureDesc = {};
+    rootSignatureDesc.Version = static_cast<D3D_ROOT_SIGNATURE_VERSION>(7);
+    std::string output;
+    EXPECT_EQ(runUntilEnd([&] { serializeRootSignature(rootSignatureDesc); }, &output), 1);
+    EXPECT_EQ(output,
+              "DirectX call failed: D3D12SerializeVersionedRootSignature(&rootSignatureDesc, &signature, "
+              "&error)\nError: Root signature serialization error: unsupported root signature version 7\n");
+}
+
+} // namespace
