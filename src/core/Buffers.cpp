@@ -5,6 +5,8 @@
 #include "core/GpuSync.h"
 #include "core/Report.h"
 
+#include <dxguids/dxguids.h>
+
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>

@@ -4,6 +4,8 @@
 #include "core/GpuSync.h"
 #include "core/Report.h"
 
+#include <dxguids/dxguids.h>
+
 #include <cstdio>
 
 namespace {

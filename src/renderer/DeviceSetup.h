@@ -6,12 +6,15 @@
 #include <directx/d3d12.h>
 #include <dxgi1_6.h>
 
+#include "Shaders/Shared.hlsli"
 #include "core/DescriptorHeap.h"
 
 extern IDXGIFactory6* factory;
 extern IDXGISwapChain3* swapchain;
 extern DescriptorHeap dsvHeap;
 extern DescriptorHeap rtvHeap;
+// The srvHeap slots the shading pass reads the targets through; uploaded every frame unchanged.
+extern DescriptorIndices descriptorIndices;
 
 // Views of the size-dependent targets. The slots are taken once; every (re)creation of the targets writes its
 // views into the same slots, so the indices the shaders receive never change.

@@ -1,5 +1,6 @@
 // The GPU objects whose size follows the window's client size (the shadow textures aside): the back buffers,
-// "Render Target", "G-Buffer 0", "G-Buffer 1" and "Depth Target", with their views in the slots taken at start.
+// "Render Target", "G-Buffer 0", "G-Buffer 1" and "Depth Target", with their views in the slots taken at
+// start.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +23,6 @@ extern ID3D12Resource* depthTarget;
 // released (releaseRenderTargets).
 void createRenderTargets(Window* window);
 
-// Releases "Render Target", "G-Buffer 0", "G-Buffer 1" and "Depth Target", in that order, before they are made
-// again at a new size. The pointers are left as they were.
+// Releases "Render Target", "G-Buffer 0", "G-Buffer 1" and "Depth Target", in that order, before they are
+// made again at a new size. The pointers are left as they were.
 void releaseRenderTargets();

@@ -3,13 +3,15 @@
 #include "core/Globals.h"
 #include "core/Report.h"
 #include "renderer/RenderTargets.h"
-#include "renderer/RendererGlobals.h"
-#include "window/Window.h"
+#include "renderer/Renderer.h"
+
+#include <dxguids/dxguids.h>
 
 IDXGIFactory6* factory = nullptr;
 IDXGISwapChain3* swapchain = nullptr;
 DescriptorHeap dsvHeap = {};
 DescriptorHeap rtvHeap = {};
+DescriptorIndices descriptorIndices = {};
 
 D3D12_CPU_DESCRIPTOR_HANDLE gBuffer0Rtv = {}, gBuffer0Srv = {};
 D3D12_CPU_DESCRIPTOR_HANDLE gBuffer1Rtv = {}, gBuffer1Srv = {};
@@ -72,7 +74,8 @@ void createSwapchain() {
     swapchainDesc.Flags = 0;
 
     IDXGISwapChain1* swapchain1 = nullptr;
-    CHECK(factory->CreateSwapChainForHwnd(commandQueue, window->getHWND(), &swapchainDesc, 0, 0, &swapchain1));
+    CHECK(
+        factory->CreateSwapChainForHwnd(commandQueue, window->getHWND(), &swapchainDesc, 0, 0, &swapchain1));
     // The swap chain is used right away, so a missing interface must not leave it null.
     CHECK(swapchain1->QueryInterface(IID_PPV_ARGS(&swapchain)));
     swapchain1->Release();

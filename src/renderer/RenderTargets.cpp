@@ -5,6 +5,8 @@
 #include "renderer/DeviceSetup.h"
 #include "window/Window.h"
 
+#include <dxguids/dxguids.h>
+
 ID3D12Resource* swapchainBuffers[FRAMES_IN_FLIGHT_COUNT] = {};
 D3D12_CPU_DESCRIPTOR_HANDLE swapchainRtvs[FRAMES_IN_FLIGHT_COUNT] = {};
 ID3D12Resource* renderTarget = nullptr;
@@ -23,7 +25,8 @@ void writeRenderTargetView(ID3D12Resource* resource, DXGI_FORMAT format, D3D12_C
     device->CreateRenderTargetView(resource, &rtvDesc, handle);
 }
 
-void writeShaderResourceView(ID3D12Resource* resource, DXGI_FORMAT format, D3D12_CPU_DESCRIPTOR_HANDLE handle) {
+void writeShaderResourceView(ID3D12Resource* resource, DXGI_FORMAT format,
+                             D3D12_CPU_DESCRIPTOR_HANDLE handle) {
     D3D12_SHADER_RESOURCE_VIEW_DESC srvDesc = {};
     srvDesc.Format = format;
     srvDesc.ViewDimension = D3D12_SRV_DIMENSION_TEXTURE2D;
@@ -35,7 +38,8 @@ void writeShaderResourceView(ID3D12Resource* resource, DXGI_FORMAT format, D3D12
     device->CreateShaderResourceView(resource, &srvDesc, handle);
 }
 
-void writeUnorderedAccessView(ID3D12Resource* resource, DXGI_FORMAT format, D3D12_CPU_DESCRIPTOR_HANDLE handle) {
+void writeUnorderedAccessView(ID3D12Resource* resource, DXGI_FORMAT format,
+                              D3D12_CPU_DESCRIPTOR_HANDLE handle) {
     D3D12_UNORDERED_ACCESS_VIEW_DESC uavDesc = {};
     uavDesc.Format = format;
     uavDesc.ViewDimension = D3D12_UAV_DIMENSION_TEXTURE2D;
@@ -105,7 +109,8 @@ void createRenderTargets(Window* window) {
     resDesc.Flags = D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET;
     clearValue = colourClear(resDesc.Format);
     CHECK_AS(device->CreateCommittedResource(&heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc,
-                                             D3D12_RESOURCE_STATE_COMMON, &clearValue, IID_PPV_ARGS(&gBuffer0)),
+                                             D3D12_RESOURCE_STATE_COMMON, &clearValue,
+                                             IID_PPV_ARGS(&gBuffer0)),
              "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
              "D3D12_RESOURCE_STATE_COMMON, &clearValue, IID_PPV_ARGS(&gBuffer0))");
     gBuffer0->SetName(L"G-Buffer 0");
@@ -115,7 +120,8 @@ void createRenderTargets(Window* window) {
     resDesc.Format = DXGI_FORMAT_R32G32_UINT;
     clearValue = colourClear(resDesc.Format);
     CHECK_AS(device->CreateCommittedResource(&heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc,
-                                             D3D12_RESOURCE_STATE_COMMON, &clearValue, IID_PPV_ARGS(&gBuffer1)),
+                                             D3D12_RESOURCE_STATE_COMMON, &clearValue,
+                                             IID_PPV_ARGS(&gBuffer1)),
              "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
              "D3D12_RESOURCE_STATE_COMMON, &clearValue, IID_PPV_ARGS(&gBuffer1))");
     gBuffer1->SetName(L"G-Buffer 1");
