@@ -2,9 +2,8 @@
 #include "core/Pipelines.h"
 
 #include "core/RootSignature.h"
-#include "standin/Gpu.h"
-#include "support/ProgramEnd.h"
-#include "support/StandinDevice.h"
+#include "GpuFixture.h"
+#include "support/ProgramStop.h"
 #include "support/TempDirectory.h"
 
 #include <gtest/gtest.h>
@@ -30,23 +29,30 @@ std::vector<uint8_t> bytesOf(IDxcBlob* blob) {
     return std::vector<uint8_t>(bytes, bytes + blob->GetBufferSize());
 }
 
-class PipelinesTest : public testing::Test {
+class PipelinesTest : public GpuFixture {
 protected:
     void SetUp() override {
-        useStandinDeviceAndCompiler();
-        standin::resetGpu();
+        GpuFixture::SetUp();
+        ASSERT_EQ(DxcCreateInstance(CLSID_DxcCompiler, IID_PPV_ARGS(&hlslCompiler)), S_OK);
+        ASSERT_EQ(DxcCreateInstance(CLSID_DxcLibrary, IID_PPV_ARGS(&hlslLibrary)), S_OK);
+        ASSERT_EQ(hlslLibrary->CreateIncludeHandler(&hlslIncludeHandler), S_OK);
         std::string path = files.write("AllStages.hlsl", allStages).string();
         fileName.assign(path.begin(), path.end());
         shader = compileShader(fileName.c_str(), 31);
         createDefaultRootSignature();
     }
     void TearDown() override {
-        if (state)
-            state->Release();
+        safeRelease(state);
         releaseShader(shader);
-        defaultRootSignature->Release();
+        safeRelease(defaultRootSignature);
         defaultRootSignature = nullptr;
-        standin::resetGpu();
+        safeRelease(hlslIncludeHandler);
+        safeRelease(hlslLibrary);
+        safeRelease(hlslCompiler);
+        hlslIncludeHandler = nullptr;
+        hlslLibrary = nullptr;
+        hlslCompiler = nullptr;
+        GpuFixture::TearDown();
     }
 
     // The geometry pass's description.
@@ -287,21 +293,15 @@ class RefusedPipelineTest : public PipelinesTest, public testing::WithParamInter
 TEST_P(RefusedPipelineTest, IsReportedWithItsCallTextAndEndsTheProgram) {
     const Refusal& refusal = GetParam();
     standin::failCall(refusal.failingCall);
-    ProgramEndGuard guard;
-    testing::internal::CaptureStdout();
-    int exitCode = -1;
-    try {
-        if (std::string(refusal.name) == "Compute")
-            createComputePipeline(shader);
-        else
-            createGraphicsPipeline(std::string(refusal.name) == "Mesh" ? meshDesc() : classicDesc(),
-                                   defaultRootSignature);
-    } catch (const ProgramEnded& ended) {
-        exitCode = ended.exitCode;
-    }
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), refusal.expectedOutput);
-    EXPECT_EQ(exitCode, 1);
-    EXPECT_EQ(ProgramEndGuard::commandLines(), std::vector<std::string>{"pause"});
+    std::string form = refusal.name;
+    EXPECT_EQ(outputOfStop([&] {
+                  if (form == "Compute")
+                      createComputePipeline(shader);
+                  else
+                      createGraphicsPipeline(form == "Mesh" ? meshDesc() : classicDesc(),
+                                             defaultRootSignature);
+              }),
+              refusal.expectedOutput);
 }
 
 INSTANTIATE_TEST_SUITE_P(

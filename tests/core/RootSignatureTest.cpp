@@ -1,44 +1,22 @@
 // The default root signature as the stand-in deserialises it, and the failures of its creation.
 #include "core/RootSignature.h"
 
-#include "standin/Gpu.h"
-#include "support/ProgramEnd.h"
-#include "support/StandinDevice.h"
+#include "GpuFixture.h"
+#include "support/ProgramStop.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <functional>
 #include <string>
 
 namespace {
 
-class RootSignatureTest : public testing::Test {
+class RootSignatureTest : public GpuFixture {
 protected:
-    void SetUp() override {
-        useStandinDeviceAndCompiler();
-        standin::resetGpu();
-    }
     void TearDown() override {
-        if (defaultRootSignature)
-            defaultRootSignature->Release();
+        safeRelease(defaultRootSignature);
         defaultRootSignature = nullptr;
-        standin::resetGpu();
-    }
-
-    // Runs a step that must end the program; returns the exit code and what it printed.
-    static int runUntilEnd(const std::function<void()>& step, std::string* output) {
-        ProgramEndGuard guard;
-        testing::internal::CaptureStdout();
-        int exitCode = -1;
-        try {
-            step();
-        } catch (const ProgramEnded& ended) {
-            exitCode = ended.exitCode;
-        }
-        *output = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(ProgramEndGuard::commandLines(), std::vector<std::string>{"pause"});
-        return exitCode;
+        GpuFixture::TearDown();
     }
 };
 
@@ -92,27 +70,23 @@ TEST_F(RootSignatureTest, OneAnisotropicWrappingSamplerAtS0ThatSamplesTheTopMipO
 
 TEST_F(RootSignatureTest, ARefusedRootSignatureIsReportedWithItsCallText) {
     standin::failCall("CreateRootSignature");
-    std::string output;
-    EXPECT_EQ(runUntilEnd(createDefaultRootSignature, &output), 1);
-    EXPECT_EQ(output, "Error: device->CreateRootSignature(0, signature->GetBufferPointer(), "
-                      "signature->GetBufferSize(), IID_PPV_ARGS(&defaultRootSignature))\n");
+    EXPECT_EQ(outputOfStop(createDefaultRootSignature),
+              "Error: device->CreateRootSignature(0, signature->GetBufferPointer(), "
+              "signature->GetBufferSize(), IID_PPV_ARGS(&defaultRootSignature))\n");
 }
 
 TEST_F(RootSignatureTest, AFailedSerialisationWithoutMessageNamesTheSerialiserAndStops) {
     standin::failCall("D3D12SerializeVersionedRootSignature");
-    std::string output;
-    EXPECT_EQ(runUntilEnd(createDefaultRootSignature, &output), 1);
-    EXPECT_EQ(output,
+    EXPECT_EQ(outputOfStop(createDefaultRootSignature),
               "DirectX call failed: D3D12SerializeVersionedRootSignature(&rootSignatureDesc, &signature, "
               "&error)\nError: D3D12SerializeVersionedRootSignature returned no message\n");
     EXPECT_EQ(defaultRootSignature, nullptr);
 }
+
 TEST_F(RootSignatureTest, ARejectedDescriptionPrintsTheSerialisersOwnMessage) {
     D3D12_VERSIONED_ROOT_SIGNATURE_DESC rootSignatureDesc = {};
     rootSignatureDesc.Version = static_cast<D3D_ROOT_SIGNATURE_VERSION>(7);
-    std::string output;
-    EXPECT_EQ(runUntilEnd([&] { serializeRootSignature(rootSignatureDesc); }, &output), 1);
-    EXPECT_EQ(output,
+    EXPECT_EQ(outputOfStop([&] { serializeRootSignature(rootSignatureDesc); }),
               "DirectX call failed: D3D12SerializeVersionedRootSignature(&rootSignatureDesc, &signature, "
               "&error)\nError: Root signature serialization error: unsupported root signature version 7\n");
 }
