@@ -60,8 +60,6 @@ BOOL WINAPI IsDebuggerPresent(void) {
     return tracer != 0 ? TRUE : FALSE;
 }
 
-void WINAPI DebugBreak(void) {
-    std::raise(SIGTRAP);
-}
+void WINAPI DebugBreak(void) { std::raise(SIGTRAP); }
 
 } // extern "C"

@@ -10,18 +10,16 @@
 
 #include <thread>
 
-// The stand-in Win32 platform's client rectangle, when it is linked in: a size of 0 means the window's size.
-extern "C" BOOL WINAPI GetClientRect(HWND window, RECT* rect) __attribute__((weak));
-
 namespace standin {
 
 namespace {
 
 constexpr auto VBLANK_PERIOD = std::chrono::nanoseconds(1'000'000'000 / 60);
 
+// A size of 0 means the window's client size, as on Windows.
 void windowSize(HWND window, UINT* width, UINT* height) {
     RECT rect{};
-    if (GetClientRect && GetClientRect(window, &rect)) {
+    if ((*width == 0 || *height == 0) && GetClientRect(window, &rect)) {
         if (*width == 0)
             *width = UINT(rect.right - rect.left);
         if (*height == 0)
@@ -135,6 +133,10 @@ HRESULT SwapChain::Present(UINT syncInterval, UINT flags) {
     current = (current + 1) % UINT(buffers.size());
     ++presents;
     notePresent();
+    // A minimised window has no client area to show the frame in; the present is still made.
+    RECT client{};
+    if (GetClientRect(window, &client) && (client.right <= client.left || client.bottom <= client.top))
+        return DXGI_STATUS_OCCLUDED;
     return S_OK;
 }
 

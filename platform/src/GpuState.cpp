@@ -4,6 +4,7 @@
 #include "ComObject.h"
 #include "DescriptorHeap.h"
 #include "Resource.h"
+#include "standin/Session.h"
 
 #include <chrono>
 #include <cstdio>
@@ -38,6 +39,10 @@ State& state() {
 }
 
 constexpr size_t LOG_LIMIT = 4096;
+
+// The session summary counts the debug layer's findings.
+const bool counterRegistered =
+    (setValidationFindingCounter([]() -> uint64_t { return validationErrorCount(); }), true);
 
 uint64_t alignUp(uint64_t value, uint64_t alignment) {
     return (value + alignment - 1) / alignment * alignment;

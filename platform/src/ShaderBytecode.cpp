@@ -51,8 +51,31 @@ bool parseStandinBytecode(const void* data, size_t size, std::map<std::string, s
     return true;
 }
 
+// A DXIL container built elsewhere: "DXBC", a hash, a version, the total size, then the offsets of its parts,
+// each part a four-character code and a size. Only the structure is checked.
+static std::string checkContainer(const std::vector<uint8_t>& code) {
+    auto word = [&](size_t at) {
+        uint32_t value = 0;
+        std::memcpy(&value, code.data() + at, 4);
+        return value;
+    };
+    if (code.size() < 32 || word(24) != code.size())
+        return "the DXBC container's size field does not match its length";
+    uint32_t parts = word(28);
+    if (32 + uint64_t(parts) * 4 > code.size())
+        return "the DXBC container's part table reaches past its end";
+    for (uint32_t i = 0; i < parts; ++i) {
+        uint64_t offset = word(32 + 4 * i);
+        if (offset + 8 > code.size() || offset + 8 + word(size_t(offset) + 4) > code.size())
+            return "a part of the DXBC container reaches past its end";
+    }
+    return "";
+}
+
 std::string checkShaderStage(const std::vector<uint8_t>& code, const char* stage) {
     std::map<std::string, std::string> fields;
+    if (code.size() >= 4 && std::memcmp(code.data(), "DXBC", 4) == 0)
+        return checkContainer(code);
     if (code.empty() || !parseStandinBytecode(code.data(), code.size(), &fields))
         return "";
     std::string named;

@@ -14,9 +14,7 @@ struct Event {
     bool manualReset = false;
 };
 
-Event* toEvent(HANDLE handle) {
-    return static_cast<Event*>(handle);
-}
+Event* toEvent(HANDLE handle) { return static_cast<Event*>(handle); }
 
 // 100 ns ticks, the resolution Windows reports on current machines.
 constexpr int64_t COUNTER_FREQUENCY = 10'000'000;

@@ -2,6 +2,7 @@
 #include "GpuFixture.h"
 
 #include "standin/Session.h"
+#include "standin/WindowSystem.h"
 
 #include <dxgi1_6.h>
 
@@ -149,4 +150,29 @@ TEST_F(DxgiTest, ResizeBuffersFailsWhileABackBufferIsHeld) {
     EXPECT_EQ(back->GetDesc().Height, 96u);
     back->Release();
     EXPECT_EQ(errors(), 0u);
+}
+
+TEST_F(DxgiTest, PresentToAMinimisedWindowSucceedsAsOccluded) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.lpszClassName = L"PresentTest";
+    ASSERT_NE(RegisterClassExW(&windowClass), 0);
+    HWND window = CreateWindowExW(0, L"PresentTest", L"", WS_POPUP | WS_VISIBLE, 0, 0, 320, 200, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    DXGI_SWAP_CHAIN_DESC1 desc = chainDesc(0, 0); // the window's size
+    IDXGISwapChain1* chain = nullptr;
+    ASSERT_EQ(factory->CreateSwapChainForHwnd(queue, window, &desc, nullptr, nullptr, &chain), S_OK);
+    ASSERT_EQ(chain->GetDesc1(&desc), S_OK);
+    EXPECT_EQ(desc.Width, 320u);
+    EXPECT_EQ(desc.Height, 200u);
+    EXPECT_EQ(chain->Present(1, 0), S_OK);
+    ShowWindow(window, SW_MINIMIZE);
+    HRESULT occluded = chain->Present(1, 0);
+    EXPECT_EQ(occluded, DXGI_STATUS_OCCLUDED);
+    EXPECT_TRUE(SUCCEEDED(occluded));
+    chain->Release();
+    DestroyWindow(window);
+    resetWindowSystem();
 }

@@ -188,14 +188,26 @@ TEST_F(PipelineTest, GraphicsAndComputeDescriptionsAreKept) {
 
     D3D12_COMPUTE_PIPELINE_STATE_DESC compute{};
     compute.pRootSignature = rootSignature;
-    const uint8_t dxilContainer[] = {'D', 'X', 'B', 'C', 1, 2, 3, 4}; // foreign bytecode is taken as it is
-    compute.CS = {dxilContainer, sizeof dxilContainer};
+    // A container built elsewhere is taken as it is when its structure holds: header, part offsets, parts.
+    std::vector<uint8_t> container(52, 0);
+    auto put = [&](size_t at, uint32_t value) { std::memcpy(container.data() + at, &value, 4); };
+    std::memcpy(container.data(), "DXBC", 4);
+    put(20, 1);  // version
+    put(24, 52); // total size
+    put(28, 1);  // one part
+    put(32, 36); // at offset 36
+    std::memcpy(container.data() + 36, "SFI0", 4);
+    put(40, 8); // of 8 bytes
+    compute.CS = {container.data(), container.size()};
     ASSERT_EQ(device->CreateComputePipelineState(&compute, IID_PPV_ARGS(&pipeline)), S_OK);
     keep(pipeline);
     EXPECT_EQ(describePipeline(pipeline).kind, PipelineKind::Compute);
+    compute.CS.BytecodeLength = 48; // cut short
+    EXPECT_EQ(device->CreateComputePipelineState(&compute, IID_PPV_ARGS(&pipeline)), E_INVALIDARG);
+    compute.CS.BytecodeLength = 52;
     compute.pRootSignature = nullptr;
     EXPECT_EQ(device->CreateComputePipelineState(&compute, IID_PPV_ARGS(&pipeline)), E_INVALIDARG);
-    EXPECT_EQ(errors(), 2u);
+    EXPECT_EQ(errors(), 3u);
 }
 
 TEST_F(PipelineTest, DrawsAndDispatchesLogTheirBoundState) {
