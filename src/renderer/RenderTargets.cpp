@@ -67,6 +67,23 @@ D3D12_CLEAR_VALUE colourClear(DXGI_FORMAT format) {
     return clearValue;
 }
 
+// One committed texture in the default heap from the shared description, with its own format, flags, state
+// and optimised clear value; a refusal is reported with the call's text.
+ID3D12Resource* createTarget(D3D12_RESOURCE_DESC resDesc, DXGI_FORMAT format, D3D12_RESOURCE_FLAGS flags,
+                             D3D12_RESOURCE_STATES state, const D3D12_CLEAR_VALUE& clearValue,
+                             const wchar_t* name, const char* callText) {
+    D3D12_HEAP_PROPERTIES heapProperties = {};
+    heapProperties.Type = D3D12_HEAP_TYPE_DEFAULT;
+    resDesc.Format = format;
+    resDesc.Flags = flags;
+    ID3D12Resource* target = nullptr;
+    CHECK_AS(device->CreateCommittedResource(&heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, state,
+                                             &clearValue, IID_PPV_ARGS(&target)),
+             callText);
+    target->SetName(name);
+    return target;
+}
+
 } // namespace
 
 void createRenderTargets(Window* window) {
@@ -75,9 +92,6 @@ void createRenderTargets(Window* window) {
         swapchainBuffers[i]->SetName(L"Swapchain Buffer");
         writeRenderTargetView(swapchainBuffers[i], SWAPCHAIN_FORMAT, swapchainRtvs[i]);
     }
-
-    D3D12_HEAP_PROPERTIES heapProperties = {};
-    heapProperties.Type = D3D12_HEAP_TYPE_DEFAULT;
 
     // One description for the four textures; only the format and the flags change between them.
     D3D12_RESOURCE_DESC resDesc = {};
@@ -92,56 +106,45 @@ void createRenderTargets(Window* window) {
     resDesc.Layout = D3D12_TEXTURE_LAYOUT_UNKNOWN;
 
     // Each target starts in the state a frame expects to find it in when it starts recording.
-    resDesc.Format = DXGI_FORMAT_R16G16B16A16_FLOAT;
-    resDesc.Flags = D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET | D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS;
-    D3D12_CLEAR_VALUE clearValue = colourClear(resDesc.Format);
-    CHECK_AS(device->CreateCommittedResource(&heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc,
-                                             D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE, &clearValue,
-                                             IID_PPV_ARGS(&renderTarget)),
-             "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
-             "D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE, &clearValue, IID_PPV_ARGS(&renderTarget))");
-    renderTarget->SetName(L"Render Target");
+    renderTarget =
+        createTarget(resDesc, DXGI_FORMAT_R16G16B16A16_FLOAT,
+                     D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET | D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS,
+                     D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE, colourClear(DXGI_FORMAT_R16G16B16A16_FLOAT),
+                     L"Render Target",
+                     "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
+                     "D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE, &clearValue, IID_PPV_ARGS(&renderTarget))");
     writeShaderResourceView(renderTarget, DXGI_FORMAT_R16G16B16A16_FLOAT, renderTargetSrv);
     writeUnorderedAccessView(renderTarget, DXGI_FORMAT_R16G16B16A16_FLOAT, renderTargetUav);
 
     // The G-buffers are used by every frame's barriers and clears, so their creation is checked as well.
-    resDesc.Format = DXGI_FORMAT_R32G32B32A32_UINT;
-    resDesc.Flags = D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET;
-    clearValue = colourClear(resDesc.Format);
-    CHECK_AS(device->CreateCommittedResource(&heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc,
-                                             D3D12_RESOURCE_STATE_COMMON, &clearValue,
-                                             IID_PPV_ARGS(&gBuffer0)),
-             "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
-             "D3D12_RESOURCE_STATE_COMMON, &clearValue, IID_PPV_ARGS(&gBuffer0))");
-    gBuffer0->SetName(L"G-Buffer 0");
+    gBuffer0 =
+        createTarget(resDesc, DXGI_FORMAT_R32G32B32A32_UINT, D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET,
+                     D3D12_RESOURCE_STATE_COMMON, colourClear(DXGI_FORMAT_R32G32B32A32_UINT), L"G-Buffer 0",
+                     "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
+                     "D3D12_RESOURCE_STATE_COMMON, &clearValue, IID_PPV_ARGS(&gBuffer0))");
     writeRenderTargetView(gBuffer0, DXGI_FORMAT_R32G32B32A32_UINT, gBuffer0Rtv);
     writeShaderResourceView(gBuffer0, DXGI_FORMAT_R32G32B32A32_UINT, gBuffer0Srv);
 
-    resDesc.Format = DXGI_FORMAT_R32G32_UINT;
-    clearValue = colourClear(resDesc.Format);
-    CHECK_AS(device->CreateCommittedResource(&heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc,
-                                             D3D12_RESOURCE_STATE_COMMON, &clearValue,
-                                             IID_PPV_ARGS(&gBuffer1)),
-             "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
-             "D3D12_RESOURCE_STATE_COMMON, &clearValue, IID_PPV_ARGS(&gBuffer1))");
-    gBuffer1->SetName(L"G-Buffer 1");
+    gBuffer1 =
+        createTarget(resDesc, DXGI_FORMAT_R32G32_UINT, D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET,
+                     D3D12_RESOURCE_STATE_COMMON, colourClear(DXGI_FORMAT_R32G32_UINT), L"G-Buffer 1",
+                     "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
+                     "D3D12_RESOURCE_STATE_COMMON, &clearValue, IID_PPV_ARGS(&gBuffer1))");
     writeRenderTargetView(gBuffer1, DXGI_FORMAT_R32G32_UINT, gBuffer1Rtv);
     writeShaderResourceView(gBuffer1, DXGI_FORMAT_R32G32_UINT, gBuffer1Srv);
 
     // Typeless, so that the depth view (D32_FLOAT) and the shader view (R32_FLOAT) can share it. The clear
     // value 0 is the far end of the reversed depth.
-    resDesc.Format = DXGI_FORMAT_R32_TYPELESS;
-    resDesc.Flags = D3D12_RESOURCE_FLAG_ALLOW_DEPTH_STENCIL;
     D3D12_CLEAR_VALUE depth_clear = {};
     depth_clear.Format = DXGI_FORMAT_D32_FLOAT;
     depth_clear.DepthStencil.Depth = 0.0f;
     depth_clear.DepthStencil.Stencil = 0;
-    CHECK_AS(device->CreateCommittedResource(&heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc,
-                                             D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE, &depth_clear,
-                                             IID_PPV_ARGS(&depthTarget)),
-             "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
-             "D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE, &depth_clear, IID_PPV_ARGS(&depthTarget))");
-    depthTarget->SetName(L"Depth Target");
+    depthTarget =
+        createTarget(resDesc, DXGI_FORMAT_R32_TYPELESS, D3D12_RESOURCE_FLAG_ALLOW_DEPTH_STENCIL,
+                     D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE, depth_clear, L"Depth Target",
+                     "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
+                     "D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE, &depth_clear, "
+                     "IID_PPV_ARGS(&depthTarget))");
     writeDepthStencilView(depthTarget, depthTargetDsv);
     writeShaderResourceView(depthTarget, DXGI_FORMAT_R32_FLOAT, depthTargetSrv);
 }
