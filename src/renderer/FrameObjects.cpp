@@ -38,19 +38,8 @@ void createQueryObjects() {
     queryHeapDesc.Count = STATISTICS_QUERY_COUNT;
     CHECK(device->CreateQueryHeap(&queryHeapDesc, IID_PPV_ARGS(&statisticsQueryHeap)));
 
-    D3D12_HEAP_PROPERTIES readbackHeapProps = {};
-    readbackHeapProps.Type = D3D12_HEAP_TYPE_READBACK;
-    D3D12_RESOURCE_DESC readbackBufferDesc = {};
-    readbackBufferDesc.Dimension = D3D12_RESOURCE_DIMENSION_BUFFER;
-    readbackBufferDesc.Alignment = 0;
-    readbackBufferDesc.Width = READBACK_SIZE;
-    readbackBufferDesc.Height = 1;
-    readbackBufferDesc.DepthOrArraySize = 1;
-    readbackBufferDesc.MipLevels = 1;
-    readbackBufferDesc.Format = DXGI_FORMAT_UNKNOWN;
-    readbackBufferDesc.SampleDesc = {1, 0};
-    readbackBufferDesc.Layout = D3D12_TEXTURE_LAYOUT_ROW_MAJOR;
-    readbackBufferDesc.Flags = D3D12_RESOURCE_FLAG_NONE;
+    const D3D12_HEAP_PROPERTIES readbackHeapProps = heapOfType(D3D12_HEAP_TYPE_READBACK);
+    const D3D12_RESOURCE_DESC readbackBufferDesc = bufferDesc(READBACK_SIZE, D3D12_RESOURCE_FLAG_NONE);
     // One text for the creation and the mapping; the frame reads through the mapping, so it is checked too.
     const char* readbackCallText =
         "device->CreateCommittedResource( &readbackHeapProps, D3D12_HEAP_FLAG_NONE, &readbackBufferDesc, "

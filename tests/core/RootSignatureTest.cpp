@@ -3,6 +3,7 @@
 
 #include "GpuFixture.h"
 #include "support/ProgramStop.h"
+#include "support/SamplerExpectations.h"
 
 #include <gtest/gtest.h>
 
@@ -52,20 +53,8 @@ TEST_F(RootSignatureTest, OneAnisotropicWrappingSamplerAtS0ThatSamplesTheTopMipO
     createDefaultRootSignature();
     standin::RootSignatureInfo info = standin::describeRootSignature(defaultRootSignature);
     ASSERT_EQ(info.staticSamplers.size(), 1u);
-    const D3D12_STATIC_SAMPLER_DESC& sampler = info.staticSamplers[0];
-    EXPECT_EQ(sampler.Filter, D3D12_FILTER_ANISOTROPIC);
-    EXPECT_EQ(sampler.AddressU, D3D12_TEXTURE_ADDRESS_MODE_WRAP);
-    EXPECT_EQ(sampler.AddressV, D3D12_TEXTURE_ADDRESS_MODE_WRAP);
-    EXPECT_EQ(sampler.AddressW, D3D12_TEXTURE_ADDRESS_MODE_WRAP);
-    EXPECT_EQ(sampler.MipLODBias, 0.0f);
-    EXPECT_EQ(sampler.MaxAnisotropy, 16u);
-    EXPECT_EQ(static_cast<int>(sampler.ComparisonFunc), 0);
-    EXPECT_EQ(sampler.BorderColor, D3D12_STATIC_BORDER_COLOR_TRANSPARENT_BLACK);
-    EXPECT_EQ(sampler.MinLOD, 0.0f);
-    EXPECT_EQ(sampler.MaxLOD, 0.0f);
-    EXPECT_EQ(sampler.ShaderRegister, 0u);
-    EXPECT_EQ(sampler.RegisterSpace, 0u);
-    EXPECT_EQ(sampler.ShaderVisibility, D3D12_SHADER_VISIBILITY_ALL);
+    expectTopMipSampler(info.staticSamplers[0], D3D12_FILTER_ANISOTROPIC, D3D12_TEXTURE_ADDRESS_MODE_WRAP,
+                        16);
 }
 
 TEST_F(RootSignatureTest, ARefusedRootSignatureIsReportedWithItsCallText) {

@@ -17,6 +17,7 @@
 #include "standin/Gpu.h"
 #include "standin/ImGuiBackend.h"
 #include "support/ProgramEnd.h"
+#include "support/SamplerExpectations.h"
 
 #include <directx/d3d12.h>
 #include <dxguids/dxguids.h>
@@ -181,18 +182,8 @@ TEST_F(InitializeTest, PostRootSignatureHasTheColourTableAndFourSettingsForThePi
     EXPECT_EQ(settings.num32BitValues, 4u);
 
     ASSERT_EQ(info.staticSamplers.size(), 1u);
-    const D3D12_STATIC_SAMPLER_DESC& sampler = info.staticSamplers[0];
-    EXPECT_EQ(sampler.Filter, D3D12_FILTER_MIN_MAG_MIP_POINT);
-    EXPECT_EQ(sampler.AddressU, D3D12_TEXTURE_ADDRESS_MODE_CLAMP);
-    EXPECT_EQ(sampler.AddressV, D3D12_TEXTURE_ADDRESS_MODE_CLAMP);
-    EXPECT_EQ(sampler.AddressW, D3D12_TEXTURE_ADDRESS_MODE_CLAMP);
-    EXPECT_EQ(sampler.MaxAnisotropy, 0u);
-    EXPECT_EQ(static_cast<int>(sampler.ComparisonFunc), 0);
-    EXPECT_EQ(sampler.BorderColor, D3D12_STATIC_BORDER_COLOR_TRANSPARENT_BLACK);
-    EXPECT_EQ(sampler.MinLOD, 0.0f);
-    EXPECT_EQ(sampler.MaxLOD, 0.0f);
-    EXPECT_EQ(sampler.ShaderRegister, 0u);
-    EXPECT_EQ(sampler.ShaderVisibility, D3D12_SHADER_VISIBILITY_ALL);
+    expectTopMipSampler(info.staticSamplers[0], D3D12_FILTER_MIN_MAG_MIP_POINT,
+                        D3D12_TEXTURE_ADDRESS_MODE_CLAMP, 0);
 }
 
 TEST_F(InitializeTest, TheCommandListIsLeftClosedOnTwoDistinctDirectAllocators) {
