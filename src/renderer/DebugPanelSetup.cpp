@@ -8,7 +8,7 @@
 #include <dxguids/dxguids.h>
 
 #include <imgui.h>
-#include <backends/imgui_impl_win32.h>
+#include <imgui_impl_win32.h>
 
 bool initDebugPanel(HWND hwnd) {
     IMGUI_CHECKVERSION();
