@@ -41,7 +41,7 @@ CommandList::CommandList(Device* owner, D3D12_COMMAND_LIST_TYPE listType)
     : DeviceChild(owner), type(listType) {}
 
 CommandList::~CommandList() {
-    if (open && allocator) {
+    if (isOpen && allocator) {
         {
             std::lock_guard lock(gpuMutex());
             allocator->recordingList = nullptr;
@@ -65,7 +65,7 @@ CommandList* commandListOf(ID3D12CommandList* list) {
 HRESULT CommandList::Close() {
     if (HRESULT failure = injectedFailure("ID3D12GraphicsCommandList::Close"); failure != S_OK)
         return failure;
-    if (!open) {
+    if (!isOpen) {
         reportValidationError("ID3D12GraphicsCommandList::Close: the command list is already closed");
         return E_FAIL;
     }
@@ -75,7 +75,7 @@ HRESULT CommandList::Close() {
             " queries were begun and not ended");
     closed = current;
     current.reset();
-    open = false;
+    isOpen = false;
     {
         std::lock_guard lock(gpuMutex());
         allocator->recordingList = nullptr;
@@ -88,8 +88,12 @@ HRESULT CommandList::Close() {
 HRESULT CommandList::Reset(ID3D12CommandAllocator* allocatorInterface, ID3D12PipelineState* initialState) {
     if (HRESULT failure = injectedFailure("ID3D12GraphicsCommandList::Reset"); failure != S_OK)
         return failure;
+    return open(allocatorInterface, initialState);
+}
+
+HRESULT CommandList::open(ID3D12CommandAllocator* allocatorInterface, ID3D12PipelineState* initialState) {
     auto* newAllocator = dynamic_cast<CommandAllocator*>(allocatorInterface);
-    if (open) {
+    if (isOpen) {
         reportValidationError(
             "ID3D12GraphicsCommandList::Reset: the command list is still recording; close it "
             "before resetting it");
@@ -116,7 +120,7 @@ HRESULT CommandList::Reset(ID3D12CommandAllocator* allocatorInterface, ID3D12Pip
     closed.reset();
     current = std::make_shared<Recording>();
     current->allocator = newAllocator->state;
-    open = true;
+    isOpen = true;
     resetBindings();
     bindings.pipeline = pipelineStateOf(initialState);
     return S_OK;
@@ -134,7 +138,7 @@ void CommandList::ClearState(ID3D12PipelineState* pipelineState) {
 }
 
 bool CommandList::recording(const char* method) {
-    if (open)
+    if (isOpen)
         return true;
     reportValidationError(std::string("ID3D12GraphicsCommandList::") + method +
                           ": the command list is closed; record commands between Reset and Close");
@@ -286,7 +290,7 @@ HRESULT Device::CreateCommandList(UINT nodeMask, D3D12_COMMAND_LIST_TYPE type,
         return E_INVALIDARG;
     }
     auto* list = new CommandList(this, type);
-    HRESULT result = list->Reset(allocator, initialState);
+    HRESULT result = list->open(allocator, initialState);
     if (FAILED(result)) {
         list->Release();
         return result;

@@ -176,6 +176,8 @@ public:
     // ID3D12GraphicsCommandList6
     void STDMETHODCALLTYPE DispatchMesh(UINT, UINT, UINT) override;
 
+    // Reset without the injected failures of the public call (CreateCommandList opens the list with it).
+    HRESULT open(ID3D12CommandAllocator* allocator, ID3D12PipelineState* initialState);
     // The frozen recording of a closed list, for ExecuteCommandLists; null while the list is open.
     std::shared_ptr<const Recording> closedRecording() const { return closed; }
 
@@ -208,7 +210,7 @@ private:
     CommandAllocator* allocator = nullptr; // while open, under gpuMutex
     std::shared_ptr<Recording> current;    // while open
     std::shared_ptr<const Recording> closed;
-    bool open = false;
+    bool isOpen = false;
 };
 
 CommandList* commandListOf(ID3D12CommandList* list);

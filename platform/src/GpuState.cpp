@@ -17,6 +17,7 @@ namespace {
 struct FailureControl {
     bool always = false;
     HRESULT result = E_FAIL;
+    unsigned skip = 0; // calls that still succeed first
 };
 
 struct State {
@@ -142,6 +143,10 @@ HRESULT injectedFailure(const char* call) {
         auto found = failures.find(name);
         if (found == failures.end())
             continue;
+        if (found->second.skip > 0) {
+            --found->second.skip;
+            return S_OK;
+        }
         HRESULT result = found->second.result;
         if (!found->second.always)
             failures.erase(found);
@@ -209,9 +214,9 @@ void clearValidationErrors() {
     state().findings.clear();
 }
 
-void failCall(const std::string& call, bool always, HRESULT result) {
+void failCall(const std::string& call, bool always, HRESULT result, unsigned skip) {
     std::lock_guard lock(gpuMutex());
-    state().failures[call] = FailureControl{always, result};
+    state().failures[call] = FailureControl{always, result, skip};
 }
 
 void clearFailures() {

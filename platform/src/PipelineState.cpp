@@ -252,7 +252,7 @@ HRESULT Device::CreatePipelineState(const D3D12_PIPELINE_STATE_STREAM_DESC* desc
             break;
         }
         case D3D12_PIPELINE_STATE_SUBOBJECT_TYPE_STREAM_OUTPUT: {
-            D3D12_STREAM_OUTPUT_DESC output;
+            D3D12_STREAM_OUTPUT_DESC output{};
             ok = readValue(stream, size, &position, &output);
             if (ok && output.NumEntries)
                 problem = "the stand-in has no stream output";
@@ -268,13 +268,13 @@ HRESULT Device::CreatePipelineState(const D3D12_PIPELINE_STATE_STREAM_DESC* desc
             ok = readValue(stream, size, &position, &info.rasterizer);
             break;
         case D3D12_PIPELINE_STATE_SUBOBJECT_TYPE_DEPTH_STENCIL: {
-            D3D12_DEPTH_STENCIL_DESC depth;
+            D3D12_DEPTH_STENCIL_DESC depth{};
             ok = readValue(stream, size, &position, &depth);
             info.depthStencil = widen(depth);
             break;
         }
         case D3D12_PIPELINE_STATE_SUBOBJECT_TYPE_INPUT_LAYOUT: {
-            D3D12_INPUT_LAYOUT_DESC layout;
+            D3D12_INPUT_LAYOUT_DESC layout{};
             ok = readValue(stream, size, &position, &layout);
             if (ok)
                 setInputLayout(info, layout);
@@ -287,7 +287,7 @@ HRESULT Device::CreatePipelineState(const D3D12_PIPELINE_STATE_STREAM_DESC* desc
             ok = readValue(stream, size, &position, &info.topologyType);
             break;
         case D3D12_PIPELINE_STATE_SUBOBJECT_TYPE_RENDER_TARGET_FORMATS: {
-            D3D12_RT_FORMAT_ARRAY formats;
+            D3D12_RT_FORMAT_ARRAY formats{};
             ok = readValue(stream, size, &position, &formats);
             info.numRenderTargets = formats.NumRenderTargets;
             std::copy(formats.RTFormats, formats.RTFormats + 8, info.rtvFormats);
@@ -303,7 +303,7 @@ HRESULT Device::CreatePipelineState(const D3D12_PIPELINE_STATE_STREAM_DESC* desc
             ok = readValue(stream, size, &position, &info.nodeMask);
             break;
         case D3D12_PIPELINE_STATE_SUBOBJECT_TYPE_CACHED_PSO: {
-            D3D12_CACHED_PIPELINE_STATE cached;
+            D3D12_CACHED_PIPELINE_STATE cached{};
             ok = readValue(stream, size, &position, &cached);
             if (ok && cached.CachedBlobSizeInBytes)
                 problem = "the stand-in keeps no cached pipeline states";
@@ -316,14 +316,14 @@ HRESULT Device::CreatePipelineState(const D3D12_PIPELINE_STATE_STREAM_DESC* desc
             ok = readValue(stream, size, &position, &info.depthStencil);
             break;
         case D3D12_PIPELINE_STATE_SUBOBJECT_TYPE_VIEW_INSTANCING: {
-            D3D12_VIEW_INSTANCING_DESC instancing;
+            D3D12_VIEW_INSTANCING_DESC instancing{};
             ok = readValue(stream, size, &position, &instancing);
             info.viewInstanceCount = instancing.ViewInstanceCount;
             info.viewInstancingFlags = instancing.Flags;
             break;
         }
         case D3D12_PIPELINE_STATE_SUBOBJECT_TYPE_DEPTH_STENCIL2: {
-            D3D12_DEPTH_STENCIL_DESC2 depth;
+            D3D12_DEPTH_STENCIL_DESC2 depth{};
             ok = readValue(stream, size, &position, &depth);
             info.depthStencil.DepthEnable = depth.DepthEnable;
             info.depthStencil.DepthWriteMask = depth.DepthWriteMask;

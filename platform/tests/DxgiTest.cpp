@@ -97,6 +97,11 @@ TEST_F(DxgiTest, InjectedFailuresHitOnceOrUntilCleared) {
     clearFailures();
     EXPECT_EQ(allocator->Reset(), S_OK);
 
+    failCall("CreateFence", false, E_FAIL, 1); // the second call fails
+    ASSERT_EQ(device->CreateFence(0, D3D12_FENCE_FLAG_NONE, IID_PPV_ARGS(&made)), S_OK);
+    made->Release();
+    EXPECT_EQ(device->CreateFence(0, D3D12_FENCE_FLAG_NONE, IID_PPV_ARGS(&made)), E_FAIL);
+
     failCall("CreateDXGIFactory2");
     IDXGIFactory6* other = nullptr;
     EXPECT_EQ(CreateDXGIFactory2(0, IID_PPV_ARGS(&other)), E_FAIL);

@@ -41,8 +41,10 @@ void createFactoryAndDevice() {
     if (!device) {
         IDXGIAdapter* warpAdapter = nullptr;
         CHECK(factory->EnumWarpAdapter(IID_PPV_ARGS(&warpAdapter)));
-        CHECK(D3D12CreateDevice(warpAdapter, D3D_FEATURE_LEVEL_12_1, IID_PPV_ARGS(&device)));
+        // The adapter is let go before a failure is reported, so that nothing outlives the report.
+        const HRESULT created = D3D12CreateDevice(warpAdapter, D3D_FEATURE_LEVEL_12_1, IID_PPV_ARGS(&device));
         warpAdapter->Release();
+        CHECK_AS(created, "D3D12CreateDevice(warpAdapter, D3D_FEATURE_LEVEL_12_1, IID_PPV_ARGS(&device))");
     }
 }
 

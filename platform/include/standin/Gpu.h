@@ -30,10 +30,11 @@ void clearValidationErrors();
 
 // ---- Controls ----
 
-// Makes a named API call fail with `result`: once (the next call), or every time until clearFailures.
-// Names are the method names ("CreateFence", "CreateSwapChainForHwnd", "D3D12CreateDevice", "Present", ...)
-// or qualified with the interface where a name is ambiguous ("ID3D12CommandAllocator::Reset").
-void failCall(const std::string& call, bool always = false, HRESULT result = E_FAIL);
+// Makes a named API call fail with `result`: once (the next call after `skip` calls that succeed), or every
+// time from then on until clearFailures. Names are the method names ("CreateFence", "CreateSwapChainForHwnd",
+// "D3D12CreateDevice", "Present", ...) or qualified with the interface where a name is ambiguous
+// ("ID3D12CommandAllocator::Reset", "ID3D12CommandQueue::Signal").
+void failCall(const std::string& call, bool always = false, HRESULT result = E_FAIL, unsigned skip = 0);
 void clearFailures();
 // The hardware adapter refuses D3D12CreateDevice (the program must fall back to WARP).
 void setHardwareAdapterRefusesDevice(bool refuses);
