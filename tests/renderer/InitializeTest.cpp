@@ -59,7 +59,7 @@ protected:
         try {
             initialized = initialize();
         } catch (const ProgramEnded& ended) {
-            ADD_FAILURE() << "start-up ended the program with code " << ended.exitCode;
+            startupStop = "start-up ended the program with code " + std::to_string(ended.exitCode);
         }
         standin::waitForGpuIdle();
         startupFindings = standin::validationErrors();
@@ -80,6 +80,9 @@ protected:
         standin::resetGpu();
     }
 
+    // A failure here would only skip the suite's tests, so each test fails on its own instead.
+    void SetUp() override { ASSERT_TRUE(startupStop.empty()) << startupStop; }
+
     void TearDown() override {
         standin::waitForGpuIdle();
         EXPECT_EQ(standin::validationErrorCount(), 0u) << joined(standin::validationErrors());
@@ -87,6 +90,7 @@ protected:
     }
 
     static inline bool initialized = false;
+    static inline std::string startupStop;
     static inline std::vector<std::string> startupFindings;
     static inline std::vector<standin::DxcCompileRecord> compiles;
 };
