@@ -18,10 +18,12 @@ constexpr UINT ROOT_CONSTANT_BUFFER_COUNT = 16;
 
 // The serialiser's message is a byte buffer, not necessarily terminated, and may be missing altogether.
 std::string messageOf(ID3DBlob* error) {
-    if (!error || !error->GetBufferPointer())
-        return "D3D12SerializeVersionedRootSignature returned no message";
-    const char* text = static_cast<const char*>(error->GetBufferPointer());
-    return std::string(text, strnlen(text, error->GetBufferSize()));
+    std::string message;
+    if (error && error->GetBufferPointer()) {
+        const char* text = static_cast<const char*>(error->GetBufferPointer());
+        message.assign(text, strnlen(text, error->GetBufferSize()));
+    }
+    return message.empty() ? "D3D12SerializeVersionedRootSignature returned no message" : message;
 }
 
 } // namespace
@@ -49,13 +51,18 @@ ID3DBlob* serializeRootSignature(const D3D12_VERSIONED_ROOT_SIGNATURE_DESC& root
     ID3DBlob* signature = nullptr;
     ID3DBlob* error = nullptr;
     HRESULT result = D3D12SerializeVersionedRootSignature(&rootSignatureDesc, &signature, &error);
-    if (failed(result) || !signature) {
-        std::puts("DirectX call failed: D3D12SerializeVersionedRootSignature(&rootSignatureDesc, &signature, "
-                  "&error)");
-        reportFailure(messageOf(error).c_str());
-    }
+    bool refused = failed(result) || !signature;
+    std::string message = refused ? messageOf(error) : std::string();
     if (error)
         error->Release();
+    // Released before the report, which does not return.
+    if (refused) {
+        if (signature)
+            signature->Release();
+        std::puts("DirectX call failed: D3D12SerializeVersionedRootSignature(&rootSignatureDesc, &signature, "
+                  "&error)");
+        reportFailure(message.c_str());
+    }
     return signature;
 }
 
@@ -73,10 +80,10 @@ ID3D12RootSignature* createRootSignature(const D3D12_ROOT_PARAMETER1* parameters
 
     ID3DBlob* signature = serializeRootSignature(rootSignatureDesc);
     ID3D12RootSignature* rootSignature = nullptr;
-    CHECK_AS(device->CreateRootSignature(0, signature->GetBufferPointer(), signature->GetBufferSize(),
-                                         IID_PPV_ARGS(&rootSignature)),
-             createCallText);
+    HRESULT created = device->CreateRootSignature(0, signature->GetBufferPointer(),
+                                                  signature->GetBufferSize(), IID_PPV_ARGS(&rootSignature));
     signature->Release();
+    CHECK_AS(created, createCallText);
     return rootSignature;
 }
 

@@ -13,6 +13,15 @@ ID3D12PipelineState* shadingPipeline = nullptr;
 ID3D12RootSignature* postRootSignature = nullptr;
 ID3D12PipelineState* postPipeline = nullptr;
 
+namespace {
+
+// The compiled stages stay alive for the run, as the pipelines made from them do.
+Shader geometryShader = {};
+Shader shadingShader = {};
+Shader postShader = {};
+
+} // namespace
+
 void createShaderCompiler() {
     CHECK(DxcCreateInstance(CLSID_DxcCompiler, IID_PPV_ARGS(&hlslCompiler)));
     CHECK(DxcCreateInstance(CLSID_DxcLibrary, IID_PPV_ARGS(&hlslLibrary)));
@@ -21,8 +30,9 @@ void createShaderCompiler() {
 
 void createGeometryPipeline() {
     GraphicsPipelineDesc desc = {};
-    desc.shader = compileShader(L"src/Shaders/Geometry.hlsl",
-                                SHADER_STAGE_AMPLIFICATION | SHADER_STAGE_MESH | SHADER_STAGE_PIXEL);
+    geometryShader = compileShader(L"src/Shaders/Geometry.hlsl",
+                                   SHADER_STAGE_AMPLIFICATION | SHADER_STAGE_MESH | SHADER_STAGE_PIXEL);
+    desc.shader = geometryShader;
     desc.cullMode = D3D12_CULL_MODE_NONE;
     desc.rtvFormats[0] = DXGI_FORMAT_R32G32B32A32_UINT;
     desc.rtvFormats[1] = DXGI_FORMAT_R32G32_UINT;
@@ -35,7 +45,8 @@ void createGeometryPipeline() {
 }
 
 void createShadingPipeline() {
-    shadingPipeline = createComputePipeline(compileShader(L"src/Shaders/Shading.hlsl", SHADER_STAGE_COMPUTE));
+    shadingShader = compileShader(L"src/Shaders/Shading.hlsl", SHADER_STAGE_COMPUTE);
+    shadingPipeline = createComputePipeline(shadingShader);
 }
 
 void createPostRootSignature() {
@@ -67,7 +78,8 @@ void createPostRootSignature() {
 
 void createPostPipeline() {
     GraphicsPipelineDesc desc = {};
-    desc.shader = compileShader(L"src/Shaders/Post.hlsl", SHADER_STAGE_VERTEX | SHADER_STAGE_PIXEL);
+    postShader = compileShader(L"src/Shaders/Post.hlsl", SHADER_STAGE_VERTEX | SHADER_STAGE_PIXEL);
+    desc.shader = postShader;
     desc.cullMode = D3D12_CULL_MODE_NONE;
     desc.rtvFormats[0] = DXGI_FORMAT_R8G8B8A8_UNORM;
     desc.numRenderTargets = 1;

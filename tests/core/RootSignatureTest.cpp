@@ -73,11 +73,21 @@ TEST_F(RootSignatureTest, AFailedSerialisationWithoutMessageNamesTheSerialiserAn
 }
 
 TEST_F(RootSignatureTest, ARejectedDescriptionPrintsTheSerialisersOwnMessage) {
+    // 33 root constant-buffer views take 66 DWORDs, beyond the limit of 64.
+    D3D12_ROOT_PARAMETER1 parameters[33] = {};
+    for (UINT i = 0; i < 33; ++i) {
+        parameters[i].ParameterType = D3D12_ROOT_PARAMETER_TYPE_CBV;
+        parameters[i].Descriptor.ShaderRegister = i;
+    }
     D3D12_VERSIONED_ROOT_SIGNATURE_DESC rootSignatureDesc = {};
-    rootSignatureDesc.Version = static_cast<D3D_ROOT_SIGNATURE_VERSION>(7);
-    EXPECT_EQ(outputOfStop([&] { serializeRootSignature(rootSignatureDesc); }),
-              "DirectX call failed: D3D12SerializeVersionedRootSignature(&rootSignatureDesc, &signature, "
-              "&error)\nError: Root signature serialization error: unsupported root signature version 7\n");
+    rootSignatureDesc.Version = D3D_ROOT_SIGNATURE_VERSION_1_1;
+    rootSignatureDesc.Desc_1_1.NumParameters = 33;
+    rootSignatureDesc.Desc_1_1.pParameters = parameters;
+    EXPECT_EQ(
+        outputOfStop([&] { serializeRootSignature(rootSignatureDesc); }),
+        "DirectX call failed: D3D12SerializeVersionedRootSignature(&rootSignatureDesc, &signature, "
+        "&error)\nError: Root signature serialization error: the root signature takes 66 DWORDs, more than "
+        "the limit of 64\n");
 }
 
 } // namespace

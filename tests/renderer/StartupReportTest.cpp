@@ -21,6 +21,16 @@ struct Refusal {
 
 class StartupReportTest : public GpuFixture, public testing::WithParamInterface<Refusal> {
 protected:
+    // The steps make their own allocators and list.
+    void SetUp() override {
+        GpuFixture::SetUp();
+        safeRelease(commandList);
+        commandList = nullptr;
+        for (ID3D12CommandAllocator*& allocator : commandAllocators) {
+            safeRelease(allocator);
+            allocator = nullptr;
+        }
+    }
     void TearDown() override {
         for (ID3D12QueryHeap** heap : {&timingQueryHeap, &statisticsQueryHeap}) {
             safeRelease(*heap);
