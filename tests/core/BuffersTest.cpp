@@ -182,6 +182,11 @@ TEST_F(BuffersTest, FailedCreationsAndMapsAreReportedWithTheirCalls) {
               "Error: device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resourceDesc, "
               "D3D12_RESOURCE_STATE_COMMON, 0, IID_PPV_ARGS(&buffer.resource))\n");
 
+    standin::failCall("CreateCommittedResource", false, E_OUTOFMEMORY, 1); // the staging buffer
+    EXPECT_EQ(outputOfStop([&] { createStructuredBuffer(data.data(), 8, 4, false, nullptr); }),
+              "Error: device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resourceDesc, "
+              "D3D12_RESOURCE_STATE_GENERIC_READ, 0, IID_PPV_ARGS(&uploadBuffer))\n");
+
     standin::failCall("Map");
     EXPECT_EQ(outputOfStop([&] { createStructuredBuffer(data.data(), 8, 4, false, nullptr); }),
               "Error: uploadBuffer->Map(0, &readRange, &mappedData)\n");

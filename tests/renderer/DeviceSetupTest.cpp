@@ -318,6 +318,16 @@ TEST_F(DeviceSetupTest, EachFailedCallIsReportedWithItsText) {
         {RenderTargets, [] { standin::failCall("CreateCommittedResource"); },
          "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
          "D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE, &clearValue, IID_PPV_ARGS(&renderTarget))"},
+        // The G-buffers are checked too, so that no frame uses a target that was not made.
+        {RenderTargets, [] { standin::failCall("CreateCommittedResource", false, E_OUTOFMEMORY, 1); },
+         "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
+         "D3D12_RESOURCE_STATE_COMMON, &clearValue, IID_PPV_ARGS(&gBuffer0))"},
+        {RenderTargets, [] { standin::failCall("CreateCommittedResource", false, E_OUTOFMEMORY, 2); },
+         "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
+         "D3D12_RESOURCE_STATE_COMMON, &clearValue, IID_PPV_ARGS(&gBuffer1))"},
+        {RenderTargets, [] { standin::failCall("CreateCommittedResource", false, E_OUTOFMEMORY, 3); },
+         "device->CreateCommittedResource( &heapProperties, D3D12_HEAP_FLAG_NONE, &resDesc, "
+         "D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE, &depth_clear, IID_PPV_ARGS(&depthTarget))"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
