@@ -280,28 +280,25 @@ void CommandList::ClearDepthStencilView(D3D12_CPU_DESCRIPTOR_HANDLE handle, D3D1
     }
 }
 
+// UAV clears only need their resource in UNORDERED_ACCESS: shaders do not read the cleared values.
 void CommandList::ClearUnorderedAccessViewUint(D3D12_GPU_DESCRIPTOR_HANDLE, D3D12_CPU_DESCRIPTOR_HANDLE,
                                                ID3D12Resource* resource, const UINT[4], UINT,
                                                const D3D12_RECT*) {
-    if (!recording("ClearUnorderedAccessViewUint"))
-        return;
-    RecordedCommand& entry = log(CommandKind::ClearUnorderedAccessView);
-    entry.destination = resource;
-    if (auto storage = storageOf(resource))
-        use(storage, D3D12_RESOURCE_BARRIER_ALL_SUBRESOURCES, D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
-            "ClearUnorderedAccessViewUint");
+    recordUavClear(resource, "ClearUnorderedAccessViewUint");
 }
 
 void CommandList::ClearUnorderedAccessViewFloat(D3D12_GPU_DESCRIPTOR_HANDLE, D3D12_CPU_DESCRIPTOR_HANDLE,
                                                 ID3D12Resource* resource, const FLOAT[4], UINT,
                                                 const D3D12_RECT*) {
-    if (!recording("ClearUnorderedAccessViewFloat"))
+    recordUavClear(resource, "ClearUnorderedAccessViewFloat");
+}
+
+void CommandList::recordUavClear(ID3D12Resource* resource, const char* method) {
+    if (!recording(method))
         return;
-    RecordedCommand& entry = log(CommandKind::ClearUnorderedAccessView);
-    entry.destination = resource;
+    log(CommandKind::ClearUnorderedAccessView).destination = resource;
     if (auto storage = storageOf(resource))
-        use(storage, D3D12_RESOURCE_BARRIER_ALL_SUBRESOURCES, D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
-            "ClearUnorderedAccessViewFloat");
+        use(storage, D3D12_RESOURCE_BARRIER_ALL_SUBRESOURCES, D3D12_RESOURCE_STATE_UNORDERED_ACCESS, method);
 }
 
 } // namespace standin

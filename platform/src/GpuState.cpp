@@ -111,24 +111,25 @@ static uint64_t heapSpan(const HeapStorage& heap) {
     return uint64_t(heap.slots.size()) * heap.increment;
 }
 
-std::shared_ptr<HeapStorage> findHeapByCpuHandle(SIZE_T handle, uint32_t* slot) {
-    auto heap = findContaining(state().heapsByCpu, handle, heapSpan);
+// The heap of `heaps` whose range holds the handle, with the slot the handle names.
+static std::shared_ptr<HeapStorage> findHeap(std::map<uint64_t, std::weak_ptr<HeapStorage>>& heaps,
+                                             uint64_t handle, bool gpu, uint32_t* slot) {
+    auto heap = findContaining(heaps, handle, heapSpan);
     if (heap && slot) {
-        if ((handle - heap->cpuStart) % heap->increment != 0)
+        uint64_t offset = handle - (gpu ? heap->gpuStart : heap->cpuStart);
+        if (offset % heap->increment != 0)
             return nullptr;
-        *slot = uint32_t((handle - heap->cpuStart) / heap->increment);
+        *slot = uint32_t(offset / heap->increment);
     }
     return heap;
 }
 
+std::shared_ptr<HeapStorage> findHeapByCpuHandle(SIZE_T handle, uint32_t* slot) {
+    return findHeap(state().heapsByCpu, handle, false, slot);
+}
+
 std::shared_ptr<HeapStorage> findHeapByGpuHandle(uint64_t handle, uint32_t* slot) {
-    auto heap = findContaining(state().heapsByGpu, handle, heapSpan);
-    if (heap && slot) {
-        if ((handle - heap->gpuStart) % heap->increment != 0)
-            return nullptr;
-        *slot = uint32_t((handle - heap->gpuStart) / heap->increment);
-    }
-    return heap;
+    return findHeap(state().heapsByGpu, handle, true, slot);
 }
 
 HRESULT injectedFailure(const char* call) {
