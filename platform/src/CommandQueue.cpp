@@ -12,8 +12,9 @@ namespace standin {
 
 namespace {
 
-std::mutex queuesMutex;
-std::set<CommandQueue*> liveQueues;
+// Never destroyed, so that a queue released during static destruction still finds it.
+std::mutex& queuesMutex = *new std::mutex;
+std::set<CommandQueue*>& liveQueues = *new std::set<CommandQueue*>;
 
 } // namespace
 

@@ -44,6 +44,9 @@ void setSoftwareAdapterListedFirst(bool listed);
 void resetGpu();
 // Blocks until every queue has executed everything submitted to it.
 void waitForGpuIdle();
+// The Direct3D 12 and DXGI objects (devices, resources, heaps, lists, swap chains, blobs, ...) not yet
+// released, for tests of object lifetimes.
+size_t liveObjectCount();
 
 // The window and flags of the last MakeWindowAssociation call.
 struct WindowAssociation {
