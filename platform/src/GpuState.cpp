@@ -30,6 +30,7 @@ struct State {
     std::map<std::string, FailureControl> failures;
     bool hardwareRefuses = false;
     bool softwareFirst = false;
+    unsigned delay = 0;
     std::deque<Submission> log;
     uint64_t submissionCount = 0;
 };
@@ -239,6 +240,16 @@ void setHardwareAdapterRefusesDevice(bool refuses) {
     state().hardwareRefuses = refuses;
 }
 
+void setGpuDelay(unsigned milliseconds) {
+    std::lock_guard lock(gpuMutex());
+    state().delay = milliseconds;
+}
+
+unsigned gpuDelay() {
+    std::lock_guard lock(gpuMutex());
+    return state().delay;
+}
+
 void setSoftwareAdapterListedFirst(bool listed) {
     std::lock_guard lock(gpuMutex());
     state().softwareFirst = listed;
@@ -251,6 +262,7 @@ void resetGpu() {
     s.failures.clear();
     s.hardwareRefuses = false;
     s.softwareFirst = false;
+    s.delay = 0;
     s.log.clear();
 }
 
