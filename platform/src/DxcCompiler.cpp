@@ -84,7 +84,8 @@ struct Options {
     std::string entryPoint = "main";
     std::string targetProfile;
     std::string sourceName;
-    std::string error; // set when the arguments are not valid
+    std::vector<std::string> defines; // of -D, in order
+    std::string error;                // set when the arguments are not valid
 };
 
 Options parseArguments(LPCWSTR* arguments, UINT32 count, bool takesInput) {
@@ -145,6 +146,8 @@ Options parseArguments(LPCWSTR* arguments, UINT32 count, bool takesInput) {
             options.entryPoint = value;
         else if (option == "-T")
             options.targetProfile = value;
+        else if (option == "-D")
+            options.defines.push_back(value);
     }
     return options;
 }
@@ -198,11 +201,14 @@ public:
             return injected;
         }
         Options options = parseArguments(pArguments, argCount, false);
+        // The defines follow the arguments' own -D, as in the argument list the compiler builds of them.
+        for (const std::wstring& define : record.defines)
+            options.defines.push_back(narrow(define.c_str()));
         CompileOutcome outcome{E_INVALIDARG, {}, options.error + "\n"};
         if (options.error.empty())
             outcome = compileSource({sourceText(pSource->GetBufferPointer(), pSource->GetBufferSize()),
                                      narrow(pSourceName), narrow(pEntryPoint), narrow(pTargetProfile),
-                                     pIncludeHandler});
+                                     pIncludeHandler, options.defines});
         record.status = outcome.status;
         recordCompile(std::move(record));
         *ppResult = createResult(outcome);
@@ -244,8 +250,9 @@ public:
         else if (options.error.empty() && pSource->Encoding != DXC_CP_ACP && pSource->Encoding != DXC_CP_UTF8)
             outcome.errors = "error: the stand-in compiler reads only UTF-8 sources\n";
         else if (options.error.empty())
-            outcome = compileSource({sourceText(pSource->Ptr, pSource->Size), options.sourceName,
-                                     options.entryPoint, options.targetProfile, pIncludeHandler});
+            outcome =
+                compileSource({sourceText(pSource->Ptr, pSource->Size), options.sourceName,
+                               options.entryPoint, options.targetProfile, pIncludeHandler, options.defines});
         record.status = outcome.status;
         recordCompile(std::move(record));
         IDxcResult* result = createResult(outcome);

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 namespace standin::dxc {
 
@@ -78,6 +79,7 @@ struct CompileRequest {
     std::string entryPoint;
     std::string targetProfile;
     IDxcIncludeHandler* includeHandler;
+    std::vector<std::string> defines; // "NAME" or "NAME=value", in the order the compiler received them
 };
 
 struct CompileOutcome {
@@ -86,7 +88,8 @@ struct CompileOutcome {
     std::string errors; // compiler-style messages, "<file>:<line>:<column>: error: ..."
 };
 
-// Checks a source as the compiler would: target profile, included files, entry point or library exports.
+// Checks a source as the compiler would: target profile, preprocessor, included files, entry point or
+// library exports.
 CompileOutcome compileSource(const CompileRequest& request);
 
 // An IDxcResult (and IDxcOperationResult) holding an outcome.

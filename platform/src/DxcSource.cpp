@@ -1,8 +1,9 @@
 // What the stand-in compiler checks of an HLSL source: the target profile, the included files, the entry
-// point's definition or a library's exports. It cannot generate code, so a successful compile yields the
-// text container described in standin/Dxc.h. Conditional compilation and macros are not evaluated: the
-// program's sources define their entry points and exports plainly.
+// point's definition or a library's exports, on the lines that the preprocessor leaves active. It cannot
+// generate code, so a successful compile yields the text container described in standin/Dxc.h. Macros are
+// not expanded in code: the program's sources define their entry points and exports plainly.
 #include "DxcInternal.h"
+#include "DxcPreprocessor.h"
 
 #include <algorithm>
 #include <cctype>
@@ -24,7 +25,8 @@ struct Token {
     int column;
 };
 
-// One file of the translation unit, its comments and directives blanked out (line numbers kept).
+// One file of the translation unit, its comments, directives and disabled blocks blanked out (line numbers
+// kept).
 struct Unit {
     std::string name;
     std::vector<Token> tokens;
@@ -33,18 +35,10 @@ struct Unit {
 struct Translation {
     const CompileRequest& request;
     std::vector<Unit> units;
-    std::set<std::string> included;
-    std::string messages;
-    bool failed = false;
+    Preprocessor preprocessor;
+    Diagnostics& diagnostics = preprocessor.diagnostics;
+    int depth = 0; // of the file being read, in includes
     uint64_t hash = 14695981039346656037ull;
-
-    void error(const std::string& file, int line, int column, const std::string& text,
-               const char* kind = "error") {
-        messages += file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + kind + ": " +
-                    text + "\n";
-        if (std::string(kind) != "warning")
-            failed = true;
-    }
 };
 
 void hashBytes(Translation& translation, const std::string& bytes) {
@@ -82,7 +76,7 @@ std::string directoryOf(const std::string& fileName) {
     return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
 }
 
-void addUnit(Translation& translation, const std::string& name, const std::string& text, int depth);
+void addUnit(Translation& translation, const std::string& name, const std::string& text);
 
 // Finds an included file the way the compiler's header search does: beside the including file first, then
 // as named. Only the include handler can read it; without one every include fails.
@@ -107,29 +101,19 @@ bool loadInclude(Translation& translation, const std::string& includer, const st
     return false;
 }
 
-// Handles one preprocessor line; the ones the stand-in does not need are ignored.
-void directive(Translation& translation, const std::string& file, int line, const std::string& text,
-               int depth) {
-    static const std::regex include(R"(^\s*#\s*include\s*(["<])([^">]*)[">])");
-    static const std::regex diagnostic(R"(^\s*#\s*(warning|error)\b\s*(.*?)\s*$)");
-    std::smatch match;
-    if (std::regex_search(text, match, include)) {
-        std::string name = match[2].str(), resolved, included;
-        int column = static_cast<int>(match.position(1)) + 1;
-        if (depth >= maxIncludeDepth) {
-            translation.error(file, line, column, "#include nested too deeply", "fatal error");
-        } else if (!loadInclude(translation, file, name, &resolved, &included)) {
-            translation.error(file, line, column, "'" + name + "' file not found", "fatal error");
-        } else if (translation.included.insert(resolved).second) {
-            // A file is read once, as its include guard or "#pragma once" would have it.
-            addUnit(translation, resolved, included, depth + 1);
-        }
-    } else if (std::regex_search(text, match, diagnostic)) {
-        int column = static_cast<int>(match.position(1));
-        if (match[1] == "warning")
-            translation.error(file, line, column, match[2].str() + " [-W#warnings]", "warning");
-        else
-            translation.error(file, line, column, match[2].str());
+// An active #include: the file is read unless it said "#pragma once" before.
+void include(Translation& translation, const std::string& includer, const std::string& name, int line,
+             int column) {
+    std::string resolved, text;
+    if (translation.depth >= maxIncludeDepth)
+        translation.diagnostics.report(includer, line, column, "#include nested too deeply", "fatal error");
+    else if (!loadInclude(translation, includer, name, &resolved, &text))
+        translation.diagnostics.report(includer, line, column, "'" + name + "' file not found",
+                                       "fatal error");
+    else if (!translation.preprocessor.onceFiles.count(resolved)) {
+        ++translation.depth;
+        addUnit(translation, resolved, text);
+        --translation.depth;
     }
 }
 
@@ -167,34 +151,9 @@ std::vector<Token> tokenize(const std::string& text) {
     return tokens;
 }
 
-void addUnit(Translation& translation, const std::string& name, const std::string& text, int depth) {
+void addUnit(Translation& translation, const std::string& name, const std::string& text) {
     hashBytes(translation, text);
-    std::string code = blankComments(text);
-    // Directive lines (with their continuations) are taken out before the code is read.
-    int line = 1;
-    for (size_t start = 0; start < code.size();) {
-        size_t end = code.find('\n', start);
-        end = end == std::string::npos ? code.size() : end;
-        size_t first = code.find_first_not_of(" \t\r", start);
-        if (first < end && code[first] == '#') {
-            std::string directiveText = code.substr(start, end - start);
-            int lines = 1;
-            while (end < code.size() && end > start && code[end - 1 - (code[end - 1] == '\r')] == '\\') {
-                size_t next = code.find('\n', end + 1);
-                next = next == std::string::npos ? code.size() : next;
-                directiveText += code.substr(end + 1, next - end - 1);
-                end = next;
-                ++lines;
-            }
-            directive(translation, name, line, directiveText, depth);
-            for (size_t i = start; i < end; ++i)
-                if (code[i] != '\n')
-                    code[i] = ' ';
-            line += lines - 1;
-        }
-        ++line;
-        start = end + 1;
-    }
+    std::string code = preprocess(translation.preprocessor, name, blankComments(text));
     translation.units.push_back({name, tokenize(code)});
 }
 
@@ -245,8 +204,9 @@ std::vector<std::string> libraryExports(Translation& translation) {
                   t[i + 3].kind == Token::String && is(t, i + 4, ")") && is(t, i + 5, "]")))
                 continue;
             if (!kinds.count(t[i + 3].text)) {
-                translation.error(unit.name, t[i + 3].line, t[i + 3].column,
-                                  "unknown shader kind '" + t[i + 3].text + "' in attribute 'shader'");
+                translation.diagnostics.report(unit.name, t[i + 3].line, t[i + 3].column,
+                                               "unknown shader kind '" + t[i + 3].text +
+                                                   "' in attribute 'shader'");
                 continue;
             }
             // Further attributes may follow; the function's name is the identifier before its parameters.
@@ -265,8 +225,8 @@ std::vector<std::string> libraryExports(Translation& translation) {
                 if (std::find(exports.begin(), exports.end(), t[at].text) == exports.end())
                     exports.push_back(t[at].text);
             } else {
-                translation.error(unit.name, t[i].line, t[i].column,
-                                  "attribute 'shader' is not followed by a function definition");
+                translation.diagnostics.report(unit.name, t[i].line, t[i].column,
+                                               "attribute 'shader' is not followed by a function definition");
             }
         }
     }
@@ -287,6 +247,46 @@ std::string profileStage(const std::string& profile) {
     return minor - '0' >= lowest && minor - '0' <= 8 ? stage : std::string();
 }
 
+// The "#define" lines of the macros the compiler predefines for a valid target profile ("cs_6_7"): the HLSL
+// version, the stage numbers and the target's stage and shader model. __cplusplus is not among them.
+std::string builtInDefines(const std::string& targetProfile) {
+    // The compiler's stage numbers (those of the DXIL shader kinds), to compare __SHADER_TARGET_STAGE with.
+    struct Stage {
+        const char* prefix;
+        const char* name;
+        int number;
+    };
+    static const Stage stages[] = {{"ps", "PIXEL", 0},    {"vs", "VERTEX", 1}, {"gs", "GEOMETRY", 2},
+                                   {"hs", "HULL", 3},     {"ds", "DOMAIN", 4}, {"cs", "COMPUTE", 5},
+                                   {"lib", "LIBRARY", 6}, {"ms", "MESH", 13},  {"as", "AMPLIFICATION", 14}};
+    size_t first = targetProfile.find('_'), second = targetProfile.rfind('_');
+    std::string text = "#define __HLSL_VERSION 2021\n";
+    for (const Stage& stage : stages) {
+        text +=
+            "#define __SHADER_STAGE_" + std::string(stage.name) + " " + std::to_string(stage.number) + "\n";
+        if (targetProfile.compare(0, first, stage.prefix) == 0)
+            text += "#define __SHADER_TARGET_STAGE " + std::to_string(stage.number) + "\n";
+    }
+    text += "#define __SHADER_TARGET_MAJOR " + targetProfile.substr(first + 1, second - first - 1) + "\n";
+    // An offline library (lib_6_x) names no minor version.
+    if (targetProfile.substr(second + 1) != "x")
+        text += "#define __SHADER_TARGET_MINOR " + targetProfile.substr(second + 1) + "\n";
+    return text;
+}
+
+// The "#define" lines of -D arguments, "NAME" (defined as 1) or "NAME=value", in order.
+std::string commandLineDefines(const std::vector<std::string>& defines) {
+    std::string text;
+    for (const std::string& define : defines) {
+        size_t equals = define.find('=');
+        text += "#define " +
+                (equals == std::string::npos ? define + " 1"
+                                             : define.substr(0, equals) + " " + define.substr(equals + 1)) +
+                "\n";
+    }
+    return text;
+}
+
 } // namespace
 
 CompileOutcome compileSource(const CompileRequest& request) {
@@ -295,23 +295,29 @@ CompileOutcome compileSource(const CompileRequest& request) {
         return {E_INVALIDARG, {}, "error: invalid target profile '" + request.targetProfile + "'\n"};
 
     std::string sourceName = request.sourceName.empty() ? "hlsl.hlsl" : request.sourceName;
-    Translation translation{request, {}, {}, {}};
-    translation.included.insert(std::filesystem::path(sourceName).lexically_normal().generic_string());
-    addUnit(translation, sourceName, request.source, 0);
+    Translation translation{request, {}, {}};
+    // The compiler's own macros come first, then those of the arguments, then the source.
+    preprocess(translation.preprocessor, "<built-in>", builtInDefines(request.targetProfile));
+    preprocess(translation.preprocessor, "<command line>", commandLineDefines(request.defines));
+    translation.preprocessor.include = [&](const std::string& includer, const std::string& name, int line,
+                                           int column) {
+        include(translation, includer, name, line, column);
+    };
+    addUnit(translation, sourceName, request.source);
 
     std::vector<std::string> exports;
-    if (!translation.failed) {
+    if (!translation.diagnostics.failed) {
         if (stage == "lib") {
             exports = libraryExports(translation);
         } else if (definesFunction(translation, request.entryPoint)) {
             exports.push_back(request.entryPoint);
         } else {
-            translation.error(sourceName, 1, 1,
-                              "missing entry point definition '" + request.entryPoint + "'");
+            translation.diagnostics.report(sourceName, 1, 1,
+                                           "missing entry point definition '" + request.entryPoint + "'");
         }
     }
-    if (translation.failed)
-        return {E_FAIL, {}, translation.messages};
+    if (translation.diagnostics.failed)
+        return {E_FAIL, {}, translation.diagnostics.messages};
 
     std::string list;
     for (const std::string& name : exports)
@@ -320,7 +326,7 @@ CompileOutcome compileSource(const CompileRequest& request) {
     std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(translation.hash));
     std::string object = std::string(standinDxilMagic) + "stage=" + stage + "\nentry=" + request.entryPoint +
                          "\nexports=" + list + "\nhash=" + hash + "\n";
-    return {S_OK, object, translation.messages};
+    return {S_OK, object, translation.diagnostics.messages};
 }
 
 } // namespace standin::dxc

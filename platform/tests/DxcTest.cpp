@@ -1,8 +1,5 @@
 // The stand-in shader compiler: file loading, what a compile checks, its outputs and its errors.
-#include <dxcapi.h>
-
-#include "standin/Dxc.h"
-#include "support/TempDirectory.h"
+#include "DxcFixture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,111 +9,14 @@
 
 using testing::HasSubstr;
 
+using namespace dxc_test;
+
 namespace {
+
+using DxcTest = DxcFixture;
 
 constexpr HRESULT fileNotFound = static_cast<HRESULT>(0x80070002);
 constexpr HRESULT pathNotFound = static_cast<HRESULT>(0x80070003);
-
-template <class T> struct Ref {
-    T* p = nullptr;
-    Ref() = default;
-    Ref(const Ref&) = delete;
-    ~Ref() {
-        if (p)
-            p->Release();
-    }
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-};
-
-std::wstring wide(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
-std::string bytesOf(IDxcBlob* blob) {
-    return std::string(static_cast<const char*>(blob->GetBufferPointer()), blob->GetBufferSize());
-}
-
-standin::StandinBytecode parsed(IDxcBlob* blob) {
-    standin::StandinBytecode bytecode;
-    EXPECT_TRUE(standin::parseStandinBytecode(blob->GetBufferPointer(), blob->GetBufferSize(), &bytecode));
-    return bytecode;
-}
-
-// One compile through IDxcCompiler3, as the ray-tracing library and the offline tool do it.
-struct Compiled {
-    HRESULT status = S_OK;
-    std::string errors;
-    bool hasObject = false;
-    standin::StandinBytecode bytecode;
-};
-
-class DxcTest : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_EQ(DxcCreateInstance(CLSID_DxcUtils, IID_PPV_ARGS(&utils)), S_OK);
-        ASSERT_EQ(DxcCreateInstance(CLSID_DxcLibrary, IID_PPV_ARGS(&library)), S_OK);
-        ASSERT_EQ(DxcCreateInstance(CLSID_DxcCompiler, IID_PPV_ARGS(&compiler)), S_OK);
-        ASSERT_EQ(DxcCreateInstance(CLSID_DxcCompiler, IID_PPV_ARGS(&compiler3)), S_OK);
-        ASSERT_EQ(library->CreateIncludeHandler(&includeHandler), S_OK);
-        standin::clearDxcCompiles();
-    }
-
-    std::string file(const std::string& name) const { return (files.path() / name).string(); }
-
-    // IDxcCompiler::Compile of a file, as the stage compiles do it.
-    Ref<IDxcOperationResult>* compileFile(const std::string& name, const wchar_t* entry,
-                                          const wchar_t* target, IDxcIncludeHandler* handler) {
-        Ref<IDxcBlobEncoding> source;
-        EXPECT_EQ(library->CreateBlobFromFile(wide(file(name)).c_str(), nullptr, &source), S_OK);
-        LPCWSTR arguments[] = {L"-O3"};
-        auto* result = new Ref<IDxcOperationResult>();
-        EXPECT_EQ(compiler->Compile(source.p, wide(file(name)).c_str(), entry, target, arguments, 1, nullptr,
-                                    0, handler, &*result),
-                  S_OK);
-        results.emplace_back(result);
-        return result;
-    }
-
-    HRESULT statusOf(IDxcOperationResult* result) {
-        HRESULT status = S_OK;
-        EXPECT_EQ(result->GetStatus(&status), S_OK);
-        return status;
-    }
-
-    Compiled compile3(const std::string& name, std::vector<std::wstring> arguments) {
-        Ref<IDxcBlobEncoding> source;
-        EXPECT_EQ(utils->LoadFile(wide(file(name)).c_str(), nullptr, &source), S_OK);
-        DxcBuffer buffer{source->GetBufferPointer(), source->GetBufferSize(), DXC_CP_ACP};
-        std::vector<LPCWSTR> pointers;
-        for (const std::wstring& argument : arguments)
-            pointers.push_back(argument.c_str());
-        Ref<IDxcResult> result;
-        EXPECT_EQ(compiler3->Compile(&buffer, pointers.data(), UINT32(pointers.size()), includeHandler.p,
-                                     IID_PPV_ARGS(&result)),
-                  S_OK);
-        Compiled compiled;
-        EXPECT_EQ(result->GetStatus(&compiled.status), S_OK);
-        Ref<IDxcBlobUtf8> errors;
-        EXPECT_EQ(result->GetOutput(DXC_OUT_ERRORS, IID_PPV_ARGS(&errors), nullptr), S_OK);
-        compiled.errors.assign(errors->GetStringPointer(), errors->GetStringLength());
-        compiled.hasObject = result->HasOutput(DXC_OUT_OBJECT);
-        if (compiled.hasObject) {
-            Ref<IDxcBlob> object;
-            EXPECT_EQ(result->GetOutput(DXC_OUT_OBJECT, IID_PPV_ARGS(&object), nullptr), S_OK);
-            compiled.bytecode = parsed(object.p);
-        }
-        return compiled;
-    }
-
-    TempDirectory files;
-    Ref<IDxcUtils> utils;
-    Ref<IDxcLibrary> library;
-    Ref<IDxcCompiler> compiler;
-    Ref<IDxcCompiler3> compiler3;
-    Ref<IDxcIncludeHandler> includeHandler;
-    std::vector<std::unique_ptr<Ref<IDxcOperationResult>>> results;
-};
 
 TEST_F(DxcTest, BothLoadersReadTheFileAndFailAsWindowsDoesForMissingOnes) {
     files.write("folder/source.hlsl", "float4 bytes;\r\n");
@@ -276,7 +176,7 @@ TEST_F(DxcTest, IncludesResolveBesideTheIncludingFileThroughTheHandler) {
     files.write("src/Shaders/Post.hlsl",
                 "#include \"Shared.hlsli\"\n#include <Shared.hlsli>\nvoid VertexMain() {}\n");
 
-    // The entry point may be defined in an included file; a file included twice is read once.
+    // The entry point may be defined in an included file; a file that says "#pragma once" is read once.
     IDxcOperationResult* result =
         compileFile("src/Shaders/Post.hlsl", L"PixelMain", L"ps_6_7", includeHandler.p)->p;
     ASSERT_EQ(statusOf(result), S_OK);

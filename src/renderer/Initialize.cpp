@@ -3,9 +3,13 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include "camera/FlyThrough.h"
+#include "core/GpuSync.h"
+#include "renderer/DeviceSetup.h"
 #include "renderer/Input.h"
 #include "renderer/Logging.h"
 #include "renderer/MainLoop.h"
+#include "renderer/RenderTargets.h"
 
 Window* window = nullptr;
 
@@ -16,11 +20,22 @@ bool initialize() {
     window = new Window();
     window->inputCallback = onInputEvent;
     inputEvents.reserve(64);
+    flyThrough.setupPath();
+    createFactoryAndDevice();
+    createQueueAndFence();
+    createSwapchain();
+    createDescriptorHeaps();
+    takeTargetDescriptorSlots();
+    createRenderTargets(window);
 
     // Arm the main loop.
     running = true;
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     qpcFrequency = frequency.QuadPart;
+
+    // Must stay the last step, after every upload of start-up (the scene's included): the frames continue
+    // the fence from the first value no upload has used.
+    continueFenceAfterUploads();
     return true;
 }
