@@ -40,7 +40,7 @@ State& state() {
     return *instance;
 }
 
-constexpr size_t LOG_LIMIT = 4096;
+constexpr size_t LOG_LIMIT = 600; // a long run keeps its memory bounded
 
 // The session summary counts the debug layer's findings.
 const bool counterRegistered =

@@ -327,9 +327,10 @@ TEST_F(FrameTest, ACorrectFrameLeavesNoFinding) {
         waitForQueue();
     }
     EXPECT_EQ(errors(), 0u) << (errors() ? validationErrors()[0] : "");
-    EXPECT_EQ(submissions().size(), 2u);
+    const std::vector<Submission> log = submissions();
+    ASSERT_EQ(log.size(), 2u);
     // The shading dispatch saw the bindless root signature's arguments; the rays the ray-tracing one's.
-    const auto& commands = submissions().back().commands;
+    const auto& commands = log.back().commands;
     auto rays = std::find_if(commands.begin(), commands.end(),
                              [](const RecordedCommand& c) { return c.kind == CommandKind::DispatchRays; });
     ASSERT_NE(rays, commands.end());

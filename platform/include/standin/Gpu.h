@@ -287,7 +287,7 @@ struct Submission {
     std::vector<RecordedCommand> commands; // the lists of one ExecuteCommandLists call, in order
 };
 
-// The submissions since the start or the last clear (the most recent 4096 at most), oldest first.
+// The submissions since the start or the last clear (the most recent 600 at most), oldest first.
 std::vector<Submission> submissions();
 void clearSubmissions();
 
