@@ -2,12 +2,14 @@
 // sample scene. initialize runs once per process; the tests read what it left.
 #include "renderer/Renderer.h"
 
+#include "camera/FlyThrough.h"
 #include "core/Globals.h"
 #include "core/GpuSync.h"
 #include "core/RootSignature.h"
 #include "core/Shader.h"
 #include "renderer/DebugPanelSetup.h"
 #include "renderer/FrameObjects.h"
+#include "renderer/Input.h"
 #include "renderer/Logging.h"
 #include "renderer/MainLoop.h"
 #include "renderer/PassPipelines.h"
@@ -16,6 +18,7 @@
 #include "standin/Dxc.h"
 #include "standin/Gpu.h"
 #include "standin/ImGuiBackend.h"
+#include "standin/Sound.h"
 #include "support/ProgramEnd.h"
 #include "support/SamplerExpectations.h"
 
@@ -312,6 +315,23 @@ TEST_F(InitializeTest, TheLoopIsArmedWithTheClientSizeAndTheCounterFrequency) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     EXPECT_EQ(qpcFrequency, frequency.QuadPart);
+}
+
+TEST_F(InitializeTest, TheMusicLoopsAndKeyEventsReachTheInputList) {
+    const standin::SoundState sound = standin::soundState();
+    EXPECT_TRUE(sound.playing);
+    EXPECT_TRUE(sound.looping);
+    EXPECT_EQ(sound.file, L"data/music.wav");
+    EXPECT_FALSE(flyThrough.segments[0].points.empty());
+
+    EXPECT_GE(inputEvents.capacity(), 64u);
+    ASSERT_TRUE(window->inputCallback);
+    const std::vector<InputEvent> before = inputEvents;
+    InputEvent press = {1, 0, 3, KeyCode::F2};
+    window->inputCallback(press);
+    ASSERT_EQ(inputEvents.size(), before.size() + 1);
+    EXPECT_EQ(inputEvents.back().key, KeyCode::F2);
+    inputEvents = before;
 }
 
 } // namespace
