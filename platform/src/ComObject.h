@@ -29,10 +29,16 @@ HRESULT notImplemented(const char* method);
 // The narrow text of a wide string (ASCII names; other characters become '?').
 std::string narrow(const wchar_t* text);
 
+// Counts the stand-in's live COM objects (for liveObjectCount).
+std::atomic<size_t>& liveObjects();
+
 // Implements IUnknown over one interface chain. queryFor names the interfaces the object answers to.
 template <class Interface> class ComObject : public Interface {
 public:
-    virtual ~ComObject() = default;
+    ComObject() { ++liveObjects(); }
+    ComObject(const ComObject&) = delete;
+    ComObject& operator=(const ComObject&) = delete;
+    virtual ~ComObject() { --liveObjects(); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         if (!object)

@@ -197,6 +197,9 @@ public:
                          D3D12_ROOT_PARAMETER_TYPE expected);
     void recordDraw(CommandKind kind, const char* method, std::initializer_list<uint32_t> arguments);
     void recordDispatch(CommandKind kind, const char* method, std::initializer_list<uint32_t> arguments);
+    void recordUavClear(ID3D12Resource* resource, const char* method);
+    std::shared_ptr<ResourceStorage> clearedView(CommandKind kind, D3D12_CPU_DESCRIPTOR_HANDLE handle,
+                                                 const char* method, DescriptorContents* contents);
 
     Bindings bindings;
 

@@ -94,6 +94,23 @@ bool regionOf(const D3D12_TEXTURE_COPY_LOCATION& location, Region* region, std::
     return true;
 }
 
+// Fills a query command's log entry and checks its heap, type and range; null with a problem when they do
+// not fit.
+std::shared_ptr<QueryStorage> queryRange(RecordedCommand& entry, ID3D12QueryHeap* heap, D3D12_QUERY_TYPE type,
+                                         UINT start, UINT count, std::string* problem) {
+    entry.queryHeap = heap;
+    entry.queryType = type;
+    entry.queryIndex = start;
+    entry.queryCount = count;
+    auto storage = queryStorageOf(heap);
+    if (!storage || !queryTypeFits(storage->desc.Type, type) ||
+        uint64_t(start) + count > storage->desc.Count) {
+        *problem = "the query heap is missing, of another type, or has no query at the index";
+        return nullptr;
+    }
+    return storage;
+}
+
 UINT subresourceOf(const D3D12_TEXTURE_COPY_LOCATION& location) {
     return location.Type == D3D12_TEXTURE_COPY_TYPE_SUBRESOURCE_INDEX ? location.SubresourceIndex : 0;
 }
@@ -219,18 +236,12 @@ void CommandList::CopyResource(ID3D12Resource* destination, ID3D12Resource* sour
 void CommandList::BeginQuery(ID3D12QueryHeap* heap, D3D12_QUERY_TYPE type, UINT index) {
     if (!recording("BeginQuery"))
         return;
-    auto storage = queryStorageOf(heap);
-    RecordedCommand& entry = log(CommandKind::BeginQuery);
-    entry.queryHeap = heap;
-    entry.queryType = type;
-    entry.queryIndex = index;
     std::string problem;
-    if (!storage || !queryTypeFits(storage->desc.Type, type) || index >= storage->desc.Count)
-        problem = "the query heap is missing, of another type, or has no query at the index";
-    else if (type == D3D12_QUERY_TYPE_TIMESTAMP)
+    auto storage = queryRange(log(CommandKind::BeginQuery), heap, type, index, 1, &problem);
+    if (storage && type == D3D12_QUERY_TYPE_TIMESTAMP)
         problem = "timestamp queries are written with EndQuery only";
-    else if (std::count(bindings.activeQueries.begin(), bindings.activeQueries.end(),
-                        std::pair<const void*, UINT>(storage.get(), index)))
+    else if (storage && std::count(bindings.activeQueries.begin(), bindings.activeQueries.end(),
+                                   std::pair<const void*, UINT>(storage.get(), index)))
         problem = "the query was begun already";
     if (!problem.empty()) {
         reportValidationError("ID3D12GraphicsCommandList::BeginQuery: " + problem);
@@ -242,15 +253,9 @@ void CommandList::BeginQuery(ID3D12QueryHeap* heap, D3D12_QUERY_TYPE type, UINT 
 void CommandList::EndQuery(ID3D12QueryHeap* heap, D3D12_QUERY_TYPE type, UINT index) {
     if (!recording("EndQuery"))
         return;
-    auto storage = queryStorageOf(heap);
-    RecordedCommand& entry = log(CommandKind::EndQuery);
-    entry.queryHeap = heap;
-    entry.queryType = type;
-    entry.queryIndex = index;
     std::string problem;
-    if (!storage || !queryTypeFits(storage->desc.Type, type) || index >= storage->desc.Count)
-        problem = "the query heap is missing, of another type, or has no query at the index";
-    else if (type != D3D12_QUERY_TYPE_TIMESTAMP) {
+    auto storage = queryRange(log(CommandKind::EndQuery), heap, type, index, 1, &problem);
+    if (storage && type != D3D12_QUERY_TYPE_TIMESTAMP) {
         auto active = std::find(bindings.activeQueries.begin(), bindings.activeQueries.end(),
                                 std::pair<const void*, UINT>(storage.get(), index));
         if (active == bindings.activeQueries.end())
@@ -278,20 +283,14 @@ void CommandList::ResolveQueryData(ID3D12QueryHeap* heap, D3D12_QUERY_TYPE type,
                                    ID3D12Resource* destination, UINT64 offset) {
     if (!recording("ResolveQueryData"))
         return;
-    auto storage = queryStorageOf(heap);
     auto to = storageOf(destination);
     RecordedCommand& entry = log(CommandKind::ResolveQueryData);
-    entry.queryHeap = heap;
-    entry.queryType = type;
-    entry.queryIndex = start;
-    entry.queryCount = count;
     entry.destination = destination;
     entry.destinationOffset = offset;
     std::string problem;
-    if (!storage || !queryTypeFits(storage->desc.Type, type) || uint64_t(start) + count > storage->desc.Count)
-        problem = "the query heap is missing, of another type, or the range is outside it";
-    else if (!to || !to->isBuffer() || offset % 8 ||
-             offset + uint64_t(count) * storage->stride > to->desc.Width)
+    auto storage = queryRange(entry, heap, type, start, count, &problem);
+    if (storage &&
+        (!to || !to->isBuffer() || offset % 8 || offset + uint64_t(count) * storage->stride > to->desc.Width))
         problem =
             "the destination must be a buffer with room for the results at an offset that is a multiple of 8";
     if (!problem.empty()) {

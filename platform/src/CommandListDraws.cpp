@@ -207,29 +207,50 @@ void CommandList::Dispatch(UINT x, UINT y, UINT z) {
     recordDispatch(CommandKind::Dispatch, "Dispatch", {x, y, z});
 }
 
+// The view a clear names, with a live resource; logs the clear. Null after reporting what is wrong.
+std::shared_ptr<ResourceStorage> CommandList::clearedView(CommandKind kind,
+                                                          D3D12_CPU_DESCRIPTOR_HANDLE handle,
+                                                          const char* method, DescriptorContents* contents) {
+    bool renderTarget = kind == CommandKind::ClearRenderTargetView;
+    std::string problem;
+    std::shared_ptr<ResourceStorage> storage;
+    {
+        std::lock_guard lock(gpuMutex());
+        Descriptor* view = cpuDescriptor(
+            handle.ptr, renderTarget ? D3D12_DESCRIPTOR_HEAP_TYPE_RTV : D3D12_DESCRIPTOR_HEAP_TYPE_DSV,
+            &problem);
+        storage = view ? view->storage.lock() : nullptr;
+        DescriptorKind wanted =
+            renderTarget ? DescriptorKind::RenderTargetView : DescriptorKind::DepthStencilView;
+        if (view && (view->contents.kind != wanted || !storage || !storage->object))
+            problem = std::string("the handle holds no ") +
+                      (renderTarget ? "render-target" : "depth-stencil") + " view of a live resource";
+        RecordedCommand& entry = log(kind);
+        entry.view = handle;
+        if (problem.empty()) {
+            *contents = view->contents;
+            entry.destination = storage->object;
+            entry.destinationName = storage->name;
+        }
+    }
+    if (problem.empty())
+        return storage;
+    reportValidationError(std::string("ID3D12GraphicsCommandList::") + method + ": " + problem);
+    return nullptr;
+}
+
 void CommandList::ClearRenderTargetView(D3D12_CPU_DESCRIPTOR_HANDLE handle, const FLOAT color[4],
                                         UINT rectCount, const D3D12_RECT* rects) {
     if (!recording("ClearRenderTargetView"))
         return;
-    std::string problem;
-    std::unique_lock lock(gpuMutex());
-    Descriptor* view = cpuDescriptor(handle.ptr, D3D12_DESCRIPTOR_HEAP_TYPE_RTV, &problem);
-    std::shared_ptr<ResourceStorage> storage = view ? view->storage.lock() : nullptr;
-    if (view && (view->contents.kind != DescriptorKind::RenderTargetView || !storage || !storage->object))
-        problem = "the handle holds no render-target view of a live resource";
-    RecordedCommand& entry = log(CommandKind::ClearRenderTargetView);
-    entry.view = handle;
-    std::copy(color, color + 4, entry.color);
-    if (!problem.empty()) {
-        lock.unlock();
-        reportValidationError("ID3D12GraphicsCommandList::ClearRenderTargetView: " + problem);
+    DescriptorContents view;
+    auto storage = clearedView(CommandKind::ClearRenderTargetView, handle, "ClearRenderTargetView", &view);
+    std::copy(color, color + 4, current->log.back().color);
+    if (!storage)
         return;
-    }
-    entry.destination = storage->object;
-    entry.destinationName = storage->name;
-    std::vector<uint8_t> element = encodeColor(viewFormat(view->contents, *storage), color);
+    std::vector<uint8_t> element = encodeColor(viewFormat(view, *storage), color);
     std::vector<D3D12_RECT> areas(rects, rects + (rects ? rectCount : 0));
-    for (UINT subresource : viewSubresources(view->contents, *storage)) {
+    for (UINT subresource : viewSubresources(view, *storage)) {
         use(storage, subresource, D3D12_RESOURCE_STATE_RENDER_TARGET, "ClearRenderTargetView");
         work([storage, subresource, element, areas] { fill(*storage, subresource, element, areas); });
     }
@@ -239,28 +260,21 @@ void CommandList::ClearDepthStencilView(D3D12_CPU_DESCRIPTOR_HANDLE handle, D3D1
                                         FLOAT depth, UINT8 stencil, UINT rectCount, const D3D12_RECT* rects) {
     if (!recording("ClearDepthStencilView"))
         return;
-    std::string problem;
-    std::unique_lock lock(gpuMutex());
-    Descriptor* view = cpuDescriptor(handle.ptr, D3D12_DESCRIPTOR_HEAP_TYPE_DSV, &problem);
-    std::shared_ptr<ResourceStorage> storage = view ? view->storage.lock() : nullptr;
-    if (view && (view->contents.kind != DescriptorKind::DepthStencilView || !storage || !storage->object))
-        problem = "the handle holds no depth-stencil view of a live resource";
-    RecordedCommand& entry = log(CommandKind::ClearDepthStencilView);
-    entry.view = handle;
+    DescriptorContents view;
+    auto storage = clearedView(CommandKind::ClearDepthStencilView, handle, "ClearDepthStencilView", &view);
+    RecordedCommand& entry = current->log.back();
     entry.clearFlags = flags;
     entry.depth = depth;
     entry.stencil = stencil;
-    if (!problem.empty()) {
-        lock.unlock();
-        reportValidationError("ID3D12GraphicsCommandList::ClearDepthStencilView: " + problem);
+    if (!storage)
         return;
-    }
-    entry.destination = storage->object;
-    entry.destinationName = storage->name;
-    DXGI_FORMAT format = viewFormat(view->contents, *storage);
+    DXGI_FORMAT format = viewFormat(view, *storage);
+    if (!formatInfo(format).depth)
+        reportValidationError(
+            "ID3D12GraphicsCommandList::ClearDepthStencilView: the view format is not a depth format");
     std::vector<D3D12_RECT> areas(rects, rects + (rects ? rectCount : 0));
     UINT planeSize = storage->desc.MipLevels * storage->desc.DepthOrArraySize;
-    for (UINT subresource : viewSubresources(view->contents, *storage)) {
+    for (UINT subresource : viewSubresources(view, *storage)) {
         use(storage, subresource, D3D12_RESOURCE_STATE_DEPTH_WRITE, "ClearDepthStencilView");
         if (flags & D3D12_CLEAR_FLAG_DEPTH) {
             std::vector<uint8_t> element = encodeDepth(format, depth);
@@ -273,35 +287,27 @@ void CommandList::ClearDepthStencilView(D3D12_CPU_DESCRIPTOR_HANDLE handle, D3D1
             work([storage, stencilPlane, element, areas] { fill(*storage, stencilPlane, element, areas); });
         }
     }
-    if (!formatInfo(format).depth) {
-        lock.unlock();
-        reportValidationError(
-            "ID3D12GraphicsCommandList::ClearDepthStencilView: the view format is not a depth format");
-    }
 }
 
+// UAV clears only need their resource in UNORDERED_ACCESS: shaders do not read the cleared values.
 void CommandList::ClearUnorderedAccessViewUint(D3D12_GPU_DESCRIPTOR_HANDLE, D3D12_CPU_DESCRIPTOR_HANDLE,
                                                ID3D12Resource* resource, const UINT[4], UINT,
                                                const D3D12_RECT*) {
-    if (!recording("ClearUnorderedAccessViewUint"))
-        return;
-    RecordedCommand& entry = log(CommandKind::ClearUnorderedAccessView);
-    entry.destination = resource;
-    if (auto storage = storageOf(resource))
-        use(storage, D3D12_RESOURCE_BARRIER_ALL_SUBRESOURCES, D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
-            "ClearUnorderedAccessViewUint");
+    recordUavClear(resource, "ClearUnorderedAccessViewUint");
 }
 
 void CommandList::ClearUnorderedAccessViewFloat(D3D12_GPU_DESCRIPTOR_HANDLE, D3D12_CPU_DESCRIPTOR_HANDLE,
                                                 ID3D12Resource* resource, const FLOAT[4], UINT,
                                                 const D3D12_RECT*) {
-    if (!recording("ClearUnorderedAccessViewFloat"))
+    recordUavClear(resource, "ClearUnorderedAccessViewFloat");
+}
+
+void CommandList::recordUavClear(ID3D12Resource* resource, const char* method) {
+    if (!recording(method))
         return;
-    RecordedCommand& entry = log(CommandKind::ClearUnorderedAccessView);
-    entry.destination = resource;
+    log(CommandKind::ClearUnorderedAccessView).destination = resource;
     if (auto storage = storageOf(resource))
-        use(storage, D3D12_RESOURCE_BARRIER_ALL_SUBRESOURCES, D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
-            "ClearUnorderedAccessViewFloat");
+        use(storage, D3D12_RESOURCE_BARRIER_ALL_SUBRESOURCES, D3D12_RESOURCE_STATE_UNORDERED_ACCESS, method);
 }
 
 } // namespace standin

@@ -6,14 +6,17 @@
 #include "Fence.h"
 #include "GpuState.h"
 
+#include <chrono>
 #include <set>
+#include <thread>
 
 namespace standin {
 
 namespace {
 
-std::mutex queuesMutex;
-std::set<CommandQueue*> liveQueues;
+// Never destroyed, so that a queue released during static destruction still finds it.
+std::mutex& queuesMutex = *new std::mutex;
+std::set<CommandQueue*>& liveQueues = *new std::set<CommandQueue*>;
 
 } // namespace
 
@@ -111,6 +114,8 @@ void CommandQueue::ExecuteCommandLists(UINT count, ID3D12CommandList* const* lis
         recording->allocator->executing.fetch_add(1);
     enqueue([recordings] {
         for (const auto& recording : recordings) {
+            if (unsigned delay = gpuDelay())
+                std::this_thread::sleep_for(std::chrono::milliseconds(delay));
             for (const auto& step : recording->work)
                 step();
             recording->allocator->executing.fetch_sub(1);

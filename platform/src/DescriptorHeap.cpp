@@ -141,14 +141,25 @@ void writeView(const char* call, D3D12_DESCRIPTOR_HEAP_TYPE heapType, D3D12_CPU_
     slot->storage = storage;
 }
 
-// Checks a view's resource flags and, for buffers, that the viewed elements lie inside the buffer.
-std::string checkResource(ID3D12Resource* resource, D3D12_RESOURCE_FLAGS needed, const char* flagName) {
+// What is wrong with a view's resource and description before the view's own fields are checked: a null
+// view needs a description, and the resource must allow the kind of view.
+std::string viewProblem(ID3D12Resource* resource, const void* desc, D3D12_RESOURCE_FLAGS needed,
+                        const char* flagName) {
+    if (!resource)
+        return desc ? "" : "a null view needs a description";
     auto storage = storageOf(resource);
-    if (!storage)
-        return "";
-    if (needed && !(storage->desc.Flags & needed))
+    if (storage && needed && !(storage->desc.Flags & needed))
         return std::string("the resource lacks ") + flagName;
     return "";
+}
+
+// Copies a view description into the slot's contents, when there is one.
+template <class Desc>
+void keepDesc(DescriptorContents& contents, Desc DescriptorContents::*field, const Desc* desc) {
+    if (desc) {
+        contents.hasDesc = true;
+        contents.*field = *desc;
+    }
 }
 
 std::string checkBufferRange(ID3D12Resource* resource, uint64_t first, uint64_t count, uint64_t stride) {
@@ -199,12 +210,9 @@ void Device::CreateShaderResourceView(ID3D12Resource* resource, const D3D12_SHAD
                                       D3D12_CPU_DESCRIPTOR_HANDLE handle) {
     DescriptorContents contents;
     contents.kind = DescriptorKind::ShaderResourceView;
-    std::string problem;
-    if (!resource && !desc)
-        problem = "a null view needs a description";
-    if (desc) {
-        contents.hasDesc = true;
-        contents.shaderResourceView = *desc;
+    std::string problem = viewProblem(resource, desc, D3D12_RESOURCE_FLAG_NONE, "");
+    keepDesc(contents, &DescriptorContents::shaderResourceView, desc);
+    if (desc && problem.empty()) {
         if (desc->ViewDimension == D3D12_SRV_DIMENSION_BUFFER) {
             if (desc->Buffer.StructureByteStride && desc->Format != DXGI_FORMAT_UNKNOWN)
                 problem = "a structured buffer view needs DXGI_FORMAT_UNKNOWN";
@@ -231,20 +239,13 @@ void Device::CreateUnorderedAccessView(ID3D12Resource* resource, ID3D12Resource*
     DescriptorContents contents;
     contents.kind = DescriptorKind::UnorderedAccessView;
     contents.counterResource = counter;
-    std::string problem;
-    if (!resource && !desc)
-        problem = "a null view needs a description";
-    if (resource)
-        problem = checkResource(resource, D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS,
-                                "D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS");
-    if (desc) {
-        contents.hasDesc = true;
-        contents.unorderedAccessView = *desc;
-        if (problem.empty() && desc->ViewDimension == D3D12_UAV_DIMENSION_BUFFER)
-            problem = checkBufferRange(resource, desc->Buffer.FirstElement, desc->Buffer.NumElements,
-                                       elementStride(desc->Format, desc->Buffer.StructureByteStride,
-                                                     desc->Buffer.Flags & D3D12_BUFFER_UAV_FLAG_RAW));
-    }
+    std::string problem = viewProblem(resource, desc, D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS,
+                                      "D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS");
+    keepDesc(contents, &DescriptorContents::unorderedAccessView, desc);
+    if (desc && problem.empty() && desc->ViewDimension == D3D12_UAV_DIMENSION_BUFFER)
+        problem = checkBufferRange(resource, desc->Buffer.FirstElement, desc->Buffer.NumElements,
+                                   elementStride(desc->Format, desc->Buffer.StructureByteStride,
+                                                 desc->Buffer.Flags & D3D12_BUFFER_UAV_FLAG_RAW));
     writeView("CreateUnorderedAccessView", D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, handle, resource, contents,
               problem);
 }
@@ -253,16 +254,9 @@ void Device::CreateRenderTargetView(ID3D12Resource* resource, const D3D12_RENDER
                                     D3D12_CPU_DESCRIPTOR_HANDLE handle) {
     DescriptorContents contents;
     contents.kind = DescriptorKind::RenderTargetView;
-    std::string problem;
-    if (!resource && !desc)
-        problem = "a null view needs a description";
-    if (resource)
-        problem = checkResource(resource, D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET,
-                                "D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET");
-    if (desc) {
-        contents.hasDesc = true;
-        contents.renderTargetView = *desc;
-    }
+    std::string problem = viewProblem(resource, desc, D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET,
+                                      "D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET");
+    keepDesc(contents, &DescriptorContents::renderTargetView, desc);
     writeView("CreateRenderTargetView", D3D12_DESCRIPTOR_HEAP_TYPE_RTV, handle, resource, contents, problem);
 }
 
@@ -270,18 +264,11 @@ void Device::CreateDepthStencilView(ID3D12Resource* resource, const D3D12_DEPTH_
                                     D3D12_CPU_DESCRIPTOR_HANDLE handle) {
     DescriptorContents contents;
     contents.kind = DescriptorKind::DepthStencilView;
-    std::string problem;
-    if (!resource && !desc)
-        problem = "a null view needs a description";
-    if (resource)
-        problem = checkResource(resource, D3D12_RESOURCE_FLAG_ALLOW_DEPTH_STENCIL,
-                                "D3D12_RESOURCE_FLAG_ALLOW_DEPTH_STENCIL");
-    if (desc) {
-        contents.hasDesc = true;
-        contents.depthStencilView = *desc;
-        if (problem.empty() && !formatInfo(desc->Format).depth)
-            problem = "the view format is not a depth format";
-    }
+    std::string problem = viewProblem(resource, desc, D3D12_RESOURCE_FLAG_ALLOW_DEPTH_STENCIL,
+                                      "D3D12_RESOURCE_FLAG_ALLOW_DEPTH_STENCIL");
+    keepDesc(contents, &DescriptorContents::depthStencilView, desc);
+    if (desc && problem.empty() && !formatInfo(desc->Format).depth)
+        problem = "the view format is not a depth format";
     writeView("CreateDepthStencilView", D3D12_DESCRIPTOR_HEAP_TYPE_DSV, handle, resource, contents, problem);
 }
 

@@ -19,11 +19,17 @@ void* Device::queryFor(REFIID riid) {
 
 HRESULT Device::CreateCommittedResource(const D3D12_HEAP_PROPERTIES* heap, D3D12_HEAP_FLAGS flags,
                                         const D3D12_RESOURCE_DESC* desc, D3D12_RESOURCE_STATES initialState,
-                                        const D3D12_CLEAR_VALUE*, REFIID riid, void** resource) {
+                                        const D3D12_CLEAR_VALUE* clearValue, REFIID riid, void** resource) {
     if (HRESULT failure = injectedFailure("ID3D12Device::CreateCommittedResource"); failure != S_OK)
         return failure;
     std::string problem = "the heap properties or the resource description are missing";
     auto storage = heap && desc ? makeStorage(*heap, flags, *desc, initialState, &problem) : nullptr;
+    const D3D12_RESOURCE_FLAGS targets =
+        D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET | D3D12_RESOURCE_FLAG_ALLOW_DEPTH_STENCIL;
+    if (storage && clearValue && !(desc->Flags & targets)) {
+        storage = nullptr;
+        problem = "an optimized clear value is given for a resource that is no render or depth target";
+    }
     if (!storage) {
         reportValidationError("CreateCommittedResource: " + problem);
         return problem == "out of host memory" ? E_OUTOFMEMORY : E_INVALIDARG;

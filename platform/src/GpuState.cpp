@@ -30,6 +30,7 @@ struct State {
     std::map<std::string, FailureControl> failures;
     bool hardwareRefuses = false;
     bool softwareFirst = false;
+    unsigned delay = 0;
     std::deque<Submission> log;
     uint64_t submissionCount = 0;
 };
@@ -39,7 +40,7 @@ State& state() {
     return *instance;
 }
 
-constexpr size_t LOG_LIMIT = 4096;
+constexpr size_t LOG_LIMIT = 600; // a long run keeps its memory bounded
 
 // The session summary counts the debug layer's findings.
 const bool counterRegistered =
@@ -67,6 +68,15 @@ auto findContaining(Map& map, uint64_t address,
 
 std::mutex& gpuMutex() {
     return state().mutex;
+}
+
+std::atomic<size_t>& liveObjects() {
+    static std::atomic<size_t> count{0};
+    return count;
+}
+
+size_t liveObjectCount() {
+    return liveObjects().load();
 }
 
 uint64_t reserveGpuAddresses(uint64_t size) {
@@ -111,24 +121,25 @@ static uint64_t heapSpan(const HeapStorage& heap) {
     return uint64_t(heap.slots.size()) * heap.increment;
 }
 
-std::shared_ptr<HeapStorage> findHeapByCpuHandle(SIZE_T handle, uint32_t* slot) {
-    auto heap = findContaining(state().heapsByCpu, handle, heapSpan);
+// The heap of `heaps` whose range holds the handle, with the slot the handle names.
+static std::shared_ptr<HeapStorage> findHeap(std::map<uint64_t, std::weak_ptr<HeapStorage>>& heaps,
+                                             uint64_t handle, bool gpu, uint32_t* slot) {
+    auto heap = findContaining(heaps, handle, heapSpan);
     if (heap && slot) {
-        if ((handle - heap->cpuStart) % heap->increment != 0)
+        uint64_t offset = handle - (gpu ? heap->gpuStart : heap->cpuStart);
+        if (offset % heap->increment != 0)
             return nullptr;
-        *slot = uint32_t((handle - heap->cpuStart) / heap->increment);
+        *slot = uint32_t(offset / heap->increment);
     }
     return heap;
 }
 
+std::shared_ptr<HeapStorage> findHeapByCpuHandle(SIZE_T handle, uint32_t* slot) {
+    return findHeap(state().heapsByCpu, handle, false, slot);
+}
+
 std::shared_ptr<HeapStorage> findHeapByGpuHandle(uint64_t handle, uint32_t* slot) {
-    auto heap = findContaining(state().heapsByGpu, handle, heapSpan);
-    if (heap && slot) {
-        if ((handle - heap->gpuStart) % heap->increment != 0)
-            return nullptr;
-        *slot = uint32_t((handle - heap->gpuStart) / heap->increment);
-    }
-    return heap;
+    return findHeap(state().heapsByGpu, handle, true, slot);
 }
 
 HRESULT injectedFailure(const char* call) {
@@ -229,6 +240,16 @@ void setHardwareAdapterRefusesDevice(bool refuses) {
     state().hardwareRefuses = refuses;
 }
 
+void setGpuDelay(unsigned milliseconds) {
+    std::lock_guard lock(gpuMutex());
+    state().delay = milliseconds;
+}
+
+unsigned gpuDelay() {
+    std::lock_guard lock(gpuMutex());
+    return state().delay;
+}
+
 void setSoftwareAdapterListedFirst(bool listed) {
     std::lock_guard lock(gpuMutex());
     state().softwareFirst = listed;
@@ -241,6 +262,7 @@ void resetGpu() {
     s.failures.clear();
     s.hardwareRefuses = false;
     s.softwareFirst = false;
+    s.delay = 0;
     s.log.clear();
 }
 

@@ -44,6 +44,7 @@ std::shared_ptr<HeapStorage> findHeapByGpuHandle(uint64_t handle, uint32_t* slot
 // control given either that way or as the bare method name. Returns the HRESULT to fail with, or S_OK.
 HRESULT injectedFailure(const char* call);
 bool hardwareAdapterRefuses();
+unsigned gpuDelay();
 bool softwareAdapterListedFirst();
 
 // Appends a submission to the command log; caller holds gpuMutex. Returns its index.

@@ -184,6 +184,18 @@ private:
     OwnedDesc owned;
 };
 
+// Makes a deserialiser of the given kind over a serialised root signature.
+template <class Kind> HRESULT deserializer(LPCVOID data, SIZE_T size, REFIID riid, void** out) {
+    RootSignatureInfo info;
+    std::string problem;
+    if (!deserializeRootSignature(data, size, &info, &problem))
+        return E_INVALIDARG;
+    auto* made = new Kind(std::move(info));
+    HRESULT result = made->QueryInterface(riid, out);
+    made->Release();
+    return result;
+}
+
 } // namespace
 
 } // namespace standin
@@ -233,26 +245,12 @@ HRESULT WINAPI D3D12SerializeVersionedRootSignature(const D3D12_VERSIONED_ROOT_S
 }
 
 HRESULT WINAPI D3D12CreateRootSignatureDeserializer(LPCVOID data, SIZE_T size, REFIID riid, void** out) {
-    RootSignatureInfo info;
-    std::string problem;
-    if (!deserializeRootSignature(data, size, &info, &problem))
-        return E_INVALIDARG;
-    auto* deserializer = new Deserializer(info);
-    HRESULT result = deserializer->QueryInterface(riid, out);
-    deserializer->Release();
-    return result;
+    return deserializer<Deserializer>(data, size, riid, out);
 }
 
 HRESULT WINAPI D3D12CreateVersionedRootSignatureDeserializer(LPCVOID data, SIZE_T size, REFIID riid,
                                                              void** out) {
-    RootSignatureInfo info;
-    std::string problem;
-    if (!deserializeRootSignature(data, size, &info, &problem))
-        return E_INVALIDARG;
-    auto* deserializer = new VersionedDeserializer(std::move(info));
-    HRESULT result = deserializer->QueryInterface(riid, out);
-    deserializer->Release();
-    return result;
+    return deserializer<VersionedDeserializer>(data, size, riid, out);
 }
 
 } // extern "C"

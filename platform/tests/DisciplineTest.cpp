@@ -72,6 +72,19 @@ TEST_F(GpuTest, AllocatorResetWhileItsWorkExecutesIsReported) {
     EXPECT_EQ(errors(), 1u);
 }
 
+TEST_F(GpuTest, ASlowGpuShowsAnAllocatorReusedWithoutAWait) {
+    setGpuDelay(200);
+    begin();
+    ASSERT_EQ(list->Close(), S_OK);
+    ID3D12CommandList* lists[] = {list};
+    queue->ExecuteCommandLists(1, lists);
+    EXPECT_EQ(allocator->Reset(), S_OK); // no wait: the list is still executing
+    EXPECT_EQ(errors(), 1u);
+    waitForQueue();
+    EXPECT_EQ(allocator->Reset(), S_OK);
+    EXPECT_EQ(errors(), 1u);
+}
+
 TEST_F(GpuTest, AllocatorInUseByAnOpenListCannotBeShared) {
     begin();
     ID3D12GraphicsCommandList* other = nullptr;

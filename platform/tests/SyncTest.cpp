@@ -86,3 +86,20 @@ TEST_F(GpuTest, SignalThatMovesTheFenceBackIsReported) {
     ASSERT_EQ(fence->Signal(0), S_OK);
     EXPECT_EQ(errors(), 2u);
 }
+
+TEST(GpuObjects, EveryObjectIsFreedByItsLastRelease) {
+    size_t before = liveObjectCount();
+    ID3D12Device5* device = nullptr;
+    ASSERT_EQ(D3D12CreateDevice(nullptr, D3D_FEATURE_LEVEL_12_1, IID_PPV_ARGS(&device)), S_OK);
+    ID3D12Fence* fence = nullptr;
+    ASSERT_EQ(device->CreateFence(0, D3D12_FENCE_FLAG_NONE, IID_PPV_ARGS(&fence)), S_OK);
+    EXPECT_EQ(liveObjectCount(), before + 2);
+    // The fence keeps its device alive, as a device child does.
+    EXPECT_EQ(device->Release(), 1u);
+    EXPECT_EQ(liveObjectCount(), before + 2);
+    ID3D12Device* parent = nullptr;
+    ASSERT_EQ(fence->GetDevice(IID_PPV_ARGS(&parent)), S_OK);
+    EXPECT_EQ(parent->Release(), 1u);
+    EXPECT_EQ(fence->Release(), 0u);
+    EXPECT_EQ(liveObjectCount(), before);
+}

@@ -34,6 +34,8 @@ uint64_t currentSlotOffset(const ConstantBuffer& buffer) {
     return (frameIndex & 1) * buffer.alignedSize * buffer.count;
 }
 
+} // namespace
+
 D3D12_RESOURCE_DESC bufferDesc(uint64_t width, D3D12_RESOURCE_FLAGS flags) {
     D3D12_RESOURCE_DESC resourceDesc = {};
     resourceDesc.Dimension = D3D12_RESOURCE_DIMENSION_BUFFER;
@@ -59,6 +61,8 @@ D3D12_HEAP_PROPERTIES heapOfType(D3D12_HEAP_TYPE type) {
     heapProperties.VisibleNodeMask = 0;
     return heapProperties;
 }
+
+namespace {
 
 // An upload-heap buffer of the given width, mapped for its whole life.
 template <typename Buffer> void createMappedUploadBuffer(Buffer& buffer, uint64_t width) {

@@ -28,6 +28,11 @@ struct ConstantBuffer {
     uint32_t count; // elements per frame slot
 };
 
+// A buffer of the given width: one row-major, unformatted, single-sample element.
+D3D12_RESOURCE_DESC bufferDesc(uint64_t width, D3D12_RESOURCE_FLAGS flags);
+// Heap properties of a heap type; page property and memory pool left to the type, node masks 0.
+D3D12_HEAP_PROPERTIES heapOfType(D3D12_HEAP_TYPE type);
+
 // With initial data this records and submits an upload on the shared command list and waits for it, so the
 // list must be closed when it is called. Without data the buffer stays in the common state. A size
 // (elementCount x stride) beyond 32 bits is reported and ends the program.

@@ -5,11 +5,18 @@
 
 #include "camera/FlyThrough.h"
 #include "core/GpuSync.h"
+#include "core/Report.h"
+#include "core/RootSignature.h"
+#include "renderer/DebugPanelSetup.h"
 #include "renderer/DeviceSetup.h"
+#include "renderer/FrameObjects.h"
 #include "renderer/Input.h"
 #include "renderer/Logging.h"
 #include "renderer/MainLoop.h"
+#include "renderer/PassPipelines.h"
 #include "renderer/RenderTargets.h"
+#include "scene/GltfLoad.h"
+#include "scene/MeshPass.h"
 
 Window* window = nullptr;
 
@@ -28,8 +35,35 @@ bool initialize() {
     takeTargetDescriptorSlots();
     createRenderTargets(window);
 
-    // Arm the main loop.
+    createDefaultRootSignature();
+    createShaderCompiler();
+    createGeometryPipeline();
+    createShadingPipeline();
+    createPostRootSignature();
+    createPostPipeline();
+    // The ray-traced shadows' root signature, pipelines, constants and shadow maps (srvHeap slots 5 to 7,
+    // shadowMapIndex) are made here, before the command list.
+
+    createCommandAllocatorsAndList();
+    createQueryObjects();
+    // Every upload resets the list first, so it is left closed and empty.
+    CHECK(commandList->Close());
+    createFrameConstantBuffers();
+
+    // The scene import: its uploads need the closed list and the allocators. The file step and the mesh pass
+    // run here; the node pass, textures, materials, scene buffers and acceleration structures join them in
+    // the loader, which then fills scene and sceneInfo.
+    cgltf_data* sceneData = loadGltf("data\\Tavern\\scene.gltf");
+    runMeshPass(sceneData);
+    cgltf_free(sceneData);
+
+    if (!initDebugPanel(window->getHWND()))
+        return false;
+
+    // Arm the main loop; the remembered size keeps the first frame from resizing.
     running = true;
+    lastWidth = window->getWidth();
+    lastHeight = window->getHeight();
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     qpcFrequency = frequency.QuadPart;

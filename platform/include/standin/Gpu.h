@@ -40,10 +40,16 @@ void clearFailures();
 void setHardwareAdapterRefusesDevice(bool refuses);
 // EnumAdapters1 lists a software adapter before the hardware adapter.
 void setSoftwareAdapterListedFirst(bool listed);
+// Makes the queue worker take this long over each submitted command list (a slow GPU), so that tests can see
+// whether the CPU waits for the work it reuses memory of. 0 (the default) runs lists at once.
+void setGpuDelay(unsigned milliseconds);
 // Clears findings, the command log and every control. Objects the test still holds stay valid.
 void resetGpu();
 // Blocks until every queue has executed everything submitted to it.
 void waitForGpuIdle();
+// The Direct3D 12 and DXGI objects (devices, resources, heaps, lists, swap chains, blobs, ...) not yet
+// released, for tests of object lifetimes.
+size_t liveObjectCount();
 
 // The window and flags of the last MakeWindowAssociation call.
 struct WindowAssociation {
@@ -281,7 +287,7 @@ struct Submission {
     std::vector<RecordedCommand> commands; // the lists of one ExecuteCommandLists call, in order
 };
 
-// The submissions since the start or the last clear (the most recent 4096 at most), oldest first.
+// The submissions since the start or the last clear (the most recent 600 at most), oldest first.
 std::vector<Submission> submissions();
 void clearSubmissions();
 

@@ -1,0 +1,68 @@
+// Start-up without the debug panel's heap: initialize stops after the scene and the program never loops.
+#include "renderer/Renderer.h"
+
+#include "core/Globals.h"
+#include "renderer/FrameObjects.h"
+#include "renderer/Logging.h"
+#include "renderer/MainLoop.h"
+#include "renderer/Program.h"
+#include "renderer/UiDescriptorAllocator.h"
+#include "standin/Gpu.h"
+#include "standin/ImGuiBackend.h"
+
+#include <imgui.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// The three heaps of the device set-up come first; the fourth is the debug panel's.
+void refuseTheDebugPanelsHeap() {
+    if (!coreLogger)
+        initLogging();
+    standin::failCall("CreateDescriptorHeap", false, E_OUTOFMEMORY, 3);
+}
+
+int renderedFrames = 0;
+void countFrame() {
+    ++renderedFrames;
+}
+
+class InitializeFailureDeathTest : public testing::Test {
+protected:
+    // Each case starts the whole program in a child process of its own.
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+TEST_F(InitializeFailureDeathTest, ReturnsFalseAfterTheSceneWithTheLoopUnarmedAndNoBackEndStarted) {
+    EXPECT_EXIT(
+        {
+            refuseTheDebugPanelsHeap();
+            bool initialized = initialize();
+            bool stoppedAtTheHeap = !initialized && srvHeap.heap && frameConstantsBuffer.resource &&
+                                    uiSrvHeap == nullptr && uiDescriptorAllocator.heap == nullptr;
+            bool loopUnarmed = lastWidth == 0 && lastHeight == 0 && qpcFrequency == 0;
+            bool noBackEnd =
+                !standin::imguiDx12State().initialized && ImGui::GetIO().BackendPlatformUserData == nullptr;
+            std::fprintf(stderr, "stopped at the heap %d, loop unarmed %d, no back end %d\n",
+                         stoppedAtTheHeap, loopUnarmed, noBackEnd);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "stopped at the heap 1, loop unarmed 1, no back end 1");
+}
+
+TEST_F(InitializeFailureDeathTest, TheProgramEndsWithCodeOneWithoutRenderingAFrame) {
+    EXPECT_EXIT(
+        {
+            refuseTheDebugPanelsHeap();
+            runProgram({initialize, countFrame, [] { std::fprintf(stderr, "shut down\n"); }});
+            std::fprintf(stderr, "returned after %d frames\n", renderedFrames);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(1), "^$");
+}
+
+} // namespace

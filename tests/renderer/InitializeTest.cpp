@@ -1,0 +1,317 @@
+// Start-up on the stand-in, from the window to the armed loop, with the program's own shaders and the
+// sample scene. initialize runs once per process; the tests read what it left.
+#include "renderer/Renderer.h"
+
+#include "core/Globals.h"
+#include "core/GpuSync.h"
+#include "core/RootSignature.h"
+#include "core/Shader.h"
+#include "renderer/DebugPanelSetup.h"
+#include "renderer/FrameObjects.h"
+#include "renderer/Logging.h"
+#include "renderer/MainLoop.h"
+#include "renderer/PassPipelines.h"
+#include "renderer/UiBackend.h"
+#include "renderer/UiDescriptorAllocator.h"
+#include "standin/Dxc.h"
+#include "standin/Gpu.h"
+#include "standin/ImGuiBackend.h"
+#include "support/ProgramEnd.h"
+#include "support/SamplerExpectations.h"
+
+#include <directx/d3d12.h>
+#include <dxguids/dxguids.h>
+
+#include <imgui.h>
+#include <imgui_impl_win32.h>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+std::string stageAndEntryOf(const std::vector<uint8_t>& bytecode) {
+    standin::StandinBytecode parsed;
+    if (!standin::parseStandinBytecode(bytecode.data(), bytecode.size(), &parsed))
+        return "not a container";
+    return parsed.stage + ":" + parsed.entry;
+}
+
+class InitializeTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!coreLogger)
+            initLogging();
+        standin::resetGpu();
+        standin::clearDxcCompiles();
+        ProgramEndGuard guard;
+        try {
+            initialized = initialize();
+        } catch (const ProgramEnded& ended) {
+            startupStop = "start-up ended the program with code " + std::to_string(ended.exitCode);
+        }
+        standin::waitForGpuIdle();
+        startupFindings = standin::validationErrors();
+        compiles = standin::dxcCompiles();
+    }
+
+    // Takes the debug panel down again, so that other suites of this process find no context or back end.
+    static void TearDownTestSuite() {
+        standin::waitForGpuIdle();
+        if (ImGui::GetCurrentContext()) {
+            shutdownUiRendererBackend();
+            ImGui_ImplWin32_Shutdown();
+            ImGui::DestroyContext();
+            teardownUiDescriptorAllocator(&uiDescriptorAllocator);
+        }
+        safeRelease(uiSrvHeap);
+        uiSrvHeap = nullptr;
+        standin::resetGpu();
+    }
+
+    // A failure here would only skip the suite's tests, so each test fails on its own instead.
+    void SetUp() override { ASSERT_TRUE(startupStop.empty()) << startupStop; }
+
+    void TearDown() override {
+        standin::waitForGpuIdle();
+        EXPECT_EQ(standin::validationErrorCount(), 0u) << joined(standin::validationErrors());
+        standin::clearValidationErrors();
+    }
+
+    static inline bool initialized = false;
+    static inline std::string startupStop;
+    static inline std::vector<std::string> startupFindings;
+    static inline std::vector<standin::DxcCompileRecord> compiles;
+};
+
+TEST_F(InitializeTest, CompletesWithoutValidationFinding) {
+    EXPECT_TRUE(initialized);
+    EXPECT_TRUE(startupFindings.empty()) << joined(startupFindings);
+}
+
+TEST_F(InitializeTest, CompilesTheThreePassSourcesStageByStageWithOneOptimisationArgument) {
+    struct Compile {
+        const wchar_t* file;
+        const wchar_t* entry;
+        const wchar_t* target;
+    };
+    const Compile expected[] = {
+        {L"src/Shaders/Geometry.hlsl", L"AmplificationMain", L"as_6_7"},
+        {L"src/Shaders/Geometry.hlsl", L"MeshMain", L"ms_6_7"},
+        {L"src/Shaders/Geometry.hlsl", L"PixelMain", L"ps_6_7"},
+        {L"src/Shaders/Shading.hlsl", L"ComputeMain", L"cs_6_7"},
+        {L"src/Shaders/Post.hlsl", L"VertexMain", L"vs_6_7"},
+        {L"src/Shaders/Post.hlsl", L"PixelMain", L"ps_6_7"},
+    };
+    ASSERT_EQ(compiles.size(), std::size(expected));
+    for (size_t i = 0; i < compiles.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(compiles[i].sourceName, expected[i].file);
+        EXPECT_EQ(compiles[i].entryPoint, expected[i].entry);
+        EXPECT_EQ(compiles[i].targetProfile, expected[i].target);
+        EXPECT_EQ(compiles[i].arguments, std::vector<std::wstring>{L"-O3"});
+        EXPECT_EQ(compiles[i].includeHandler, hlslIncludeHandler);
+        EXPECT_EQ(compiles[i].status, S_OK);
+    }
+}
+
+TEST_F(InitializeTest, EachPassPipelineRunsItsOwnStagesOnItsRootSignature) {
+    standin::PipelineInfo geometry = standin::describePipeline(geometryPipeline);
+    ASSERT_TRUE(geometry.valid);
+    EXPECT_EQ(geometry.kind, standin::PipelineKind::Mesh);
+    EXPECT_EQ(geometry.rootSignature, defaultRootSignature);
+    EXPECT_EQ(stageAndEntryOf(geometry.as), "as:AmplificationMain");
+    EXPECT_EQ(stageAndEntryOf(geometry.ms), "ms:MeshMain");
+    EXPECT_EQ(stageAndEntryOf(geometry.ps), "ps:PixelMain");
+    EXPECT_EQ(geometry.numRenderTargets, 2u);
+    EXPECT_EQ(geometry.rtvFormats[0], DXGI_FORMAT_R32G32B32A32_UINT);
+    EXPECT_EQ(geometry.rtvFormats[1], DXGI_FORMAT_R32G32_UINT);
+    EXPECT_EQ(geometry.dsvFormat, DXGI_FORMAT_D32_FLOAT);
+    EXPECT_EQ(geometry.depthStencil.DepthFunc, D3D12_COMPARISON_FUNC_GREATER_EQUAL);
+    EXPECT_EQ(geometry.rasterizer.CullMode, D3D12_CULL_MODE_NONE);
+
+    standin::PipelineInfo shading = standin::describePipeline(shadingPipeline);
+    ASSERT_TRUE(shading.valid);
+    EXPECT_EQ(shading.kind, standin::PipelineKind::Compute);
+    EXPECT_EQ(shading.rootSignature, defaultRootSignature);
+    EXPECT_EQ(stageAndEntryOf(shading.cs), "cs:ComputeMain");
+
+    standin::PipelineInfo post = standin::describePipeline(postPipeline);
+    ASSERT_TRUE(post.valid);
+    EXPECT_EQ(post.kind, standin::PipelineKind::Graphics);
+    EXPECT_EQ(post.rootSignature, postRootSignature);
+    EXPECT_EQ(stageAndEntryOf(post.vs), "vs:VertexMain");
+    EXPECT_EQ(stageAndEntryOf(post.ps), "ps:PixelMain");
+    EXPECT_EQ(post.numRenderTargets, 1u);
+    EXPECT_EQ(post.rtvFormats[0], DXGI_FORMAT_R8G8B8A8_UNORM);
+    EXPECT_EQ(post.dsvFormat, DXGI_FORMAT_UNKNOWN);
+    EXPECT_EQ(post.depthStencil.DepthFunc, D3D12_COMPARISON_FUNC_LESS);
+    EXPECT_EQ(post.inputLayout.size(), 3u);
+}
+
+TEST_F(InitializeTest, PostRootSignatureHasTheColourTableAndFourSettingsForThePixelStage) {
+    standin::RootSignatureInfo info = standin::describeRootSignature(postRootSignature);
+    ASSERT_TRUE(info.valid);
+    EXPECT_EQ(info.version, D3D_ROOT_SIGNATURE_VERSION_1_1);
+    EXPECT_EQ(static_cast<UINT>(info.flags), 0x401u);
+    ASSERT_EQ(info.parameters.size(), 2u);
+
+    const standin::RootParameterInfo& table = info.parameters[0];
+    EXPECT_EQ(table.type, D3D12_ROOT_PARAMETER_TYPE_DESCRIPTOR_TABLE);
+    EXPECT_EQ(table.visibility, D3D12_SHADER_VISIBILITY_PIXEL);
+    ASSERT_EQ(table.ranges.size(), 1u);
+    EXPECT_EQ(table.ranges[0].RangeType, D3D12_DESCRIPTOR_RANGE_TYPE_SRV);
+    EXPECT_EQ(table.ranges[0].NumDescriptors, 1u);
+    EXPECT_EQ(table.ranges[0].BaseShaderRegister, 0u);
+    EXPECT_EQ(table.ranges[0].RegisterSpace, 0u);
+    EXPECT_EQ(table.ranges[0].Flags, D3D12_DESCRIPTOR_RANGE_FLAG_NONE);
+    EXPECT_EQ(table.ranges[0].OffsetInDescriptorsFromTableStart, D3D12_DESCRIPTOR_RANGE_OFFSET_APPEND);
+
+    const standin::RootParameterInfo& settings = info.parameters[1];
+    EXPECT_EQ(settings.type, D3D12_ROOT_PARAMETER_TYPE_32BIT_CONSTANTS);
+    EXPECT_EQ(settings.visibility, D3D12_SHADER_VISIBILITY_PIXEL);
+    EXPECT_EQ(settings.shaderRegister, 0u);
+    EXPECT_EQ(settings.registerSpace, 0u);
+    EXPECT_EQ(settings.num32BitValues, 4u);
+
+    ASSERT_EQ(info.staticSamplers.size(), 1u);
+    expectTopMipSampler(info.staticSamplers[0], D3D12_FILTER_MIN_MAG_MIP_POINT,
+                        D3D12_TEXTURE_ADDRESS_MODE_CLAMP, 0);
+}
+
+TEST_F(InitializeTest, TheCommandListIsLeftClosedOnTwoDistinctDirectAllocators) {
+    ASSERT_NE(commandAllocators[0], nullptr);
+    ASSERT_NE(commandAllocators[1], nullptr);
+    EXPECT_NE(commandAllocators[0], commandAllocators[1]);
+    EXPECT_EQ(commandList->GetType(), D3D12_COMMAND_LIST_TYPE_DIRECT);
+    // Resetting an open list would be refused; a closed one starts recording again.
+    ASSERT_EQ(commandList->Reset(commandAllocators[frameIndex], nullptr), S_OK);
+    EXPECT_EQ(commandList->Close(), S_OK);
+}
+
+TEST_F(InitializeTest, ReadbackBufferHolds544BytesInAReadbackHeapAndStaysMapped) {
+    ASSERT_NE(readbackHeap, nullptr);
+    D3D12_RESOURCE_DESC desc = readbackHeap->GetDesc();
+    EXPECT_EQ(desc.Dimension, D3D12_RESOURCE_DIMENSION_BUFFER);
+    EXPECT_EQ(desc.Width, 544u);
+    EXPECT_EQ(desc.Layout, D3D12_TEXTURE_LAYOUT_ROW_MAJOR);
+    D3D12_HEAP_PROPERTIES heapProperties = {};
+    ASSERT_EQ(readbackHeap->GetHeapProperties(&heapProperties, nullptr), S_OK);
+    EXPECT_EQ(heapProperties.Type, D3D12_HEAP_TYPE_READBACK);
+    EXPECT_EQ(standin::resourceState(readbackHeap), D3D12_RESOURCE_STATE_COPY_DEST);
+    EXPECT_NE(mappedReadback, nullptr);
+}
+
+// Every timestamp and both statistics records resolve into the read-back buffer, where the mapping shows
+// them; one query past the end of either heap is refused.
+TEST_F(InitializeTest, QueryHeapsHoldFortyTimestampsAndTwoStatisticsThatFitTheReadback) {
+    ASSERT_EQ(commandList->Reset(commandAllocators[frameIndex], nullptr), S_OK);
+    for (UINT i = 0; i < TIMESTAMP_QUERY_COUNT; ++i)
+        commandList->EndQuery(timingQueryHeap, D3D12_QUERY_TYPE_TIMESTAMP, i);
+    for (UINT i = 0; i < STATISTICS_QUERY_COUNT; ++i) {
+        commandList->BeginQuery(statisticsQueryHeap, D3D12_QUERY_TYPE_PIPELINE_STATISTICS1, i);
+        commandList->EndQuery(statisticsQueryHeap, D3D12_QUERY_TYPE_PIPELINE_STATISTICS1, i);
+    }
+    commandList->ResolveQueryData(timingQueryHeap, D3D12_QUERY_TYPE_TIMESTAMP, 0, 40, readbackHeap, 0);
+    commandList->ResolveQueryData(statisticsQueryHeap, D3D12_QUERY_TYPE_PIPELINE_STATISTICS1, 0, 2,
+                                  readbackHeap, 40 * sizeof(UINT64));
+    ASSERT_EQ(commandList->Close(), S_OK);
+    ID3D12CommandList* lists[] = {commandList};
+    commandQueue->ExecuteCommandLists(1, lists);
+    waitForGpu();
+    EXPECT_EQ(standin::validationErrorCount(), 0u) << joined(standin::validationErrors());
+    EXPECT_GT(mappedReadback[39], 0u);
+    for (UINT i = 1; i < TIMESTAMP_QUERY_COUNT; ++i)
+        EXPECT_GE(mappedReadback[i], mappedReadback[i - 1]) << "timestamp " << i;
+
+    ASSERT_EQ(commandList->Reset(commandAllocators[frameIndex], nullptr), S_OK);
+    commandList->EndQuery(timingQueryHeap, D3D12_QUERY_TYPE_TIMESTAMP, 40);
+    commandList->BeginQuery(statisticsQueryHeap, D3D12_QUERY_TYPE_PIPELINE_STATISTICS1, 2);
+    commandList->Close();
+    std::vector<std::string> findings = standin::validationErrors();
+    ASSERT_GE(findings.size(), 2u);
+    EXPECT_NE(findings[0].find("EndQuery"), std::string::npos) << findings[0];
+    EXPECT_NE(findings[1].find("BeginQuery"), std::string::npos) << findings[1];
+    standin::clearValidationErrors();
+}
+
+TEST_F(InitializeTest, TimestampFrequencyIsTheQueues) {
+    UINT64 frequency = 0;
+    ASSERT_EQ(commandQueue->GetTimestampFrequency(&frequency), S_OK);
+    EXPECT_NE(timestampFrequency, 0u);
+    EXPECT_EQ(timestampFrequency, frequency);
+}
+
+TEST_F(InitializeTest, EachConstantBufferHoldsTwoFrameSlotsOfItsAlignedBlock) {
+    struct Expected {
+        const char* name;
+        ConstantBuffer* buffer;
+        UINT64 alignedSize;
+        UINT64 width;
+    };
+    const Expected expected[] = {{"FrameConstants", &frameConstantsBuffer, 512, 1024},
+                                 {"SceneInfo", &sceneInfoBuffer, 256, 512},
+                                 {"DebugFlags", &debugFlagsBuffer, 256, 512},
+                                 {"DescriptorIndices", &descriptorIndicesBuffer, 256, 512}};
+    for (const Expected& each : expected) {
+        SCOPED_TRACE(each.name);
+        ASSERT_NE(each.buffer->resource, nullptr);
+        EXPECT_EQ(each.buffer->resource->GetDesc().Width, each.width);
+        EXPECT_EQ(each.buffer->alignedSize, each.alignedSize);
+        EXPECT_EQ(each.buffer->count, 1u);
+        EXPECT_NE(each.buffer->mapped, nullptr);
+        D3D12_HEAP_PROPERTIES heapProperties = {};
+        each.buffer->resource->GetHeapProperties(&heapProperties, nullptr);
+        EXPECT_EQ(heapProperties.Type, D3D12_HEAP_TYPE_UPLOAD);
+    }
+}
+
+TEST_F(InitializeTest, DebugPanelHasItsContextBothBackEndsAndItsOwnHeap) {
+    ASSERT_NE(ImGui::GetCurrentContext(), nullptr);
+    ImGuiIO& io = ImGui::GetIO();
+    EXPECT_TRUE(io.ConfigFlags & ImGuiConfigFlags_NavEnableKeyboard);
+    EXPECT_STREQ(io.IniFilename, "imgui.ini");
+    ImGuiStyle dark;
+    ImGui::StyleColorsDark(&dark);
+    EXPECT_EQ(std::memcmp(ImGui::GetStyle().Colors, dark.Colors, sizeof(dark.Colors)), 0);
+
+    ASSERT_NE(uiSrvHeap, nullptr);
+    D3D12_DESCRIPTOR_HEAP_DESC heapDesc = uiSrvHeap->GetDesc();
+    EXPECT_EQ(heapDesc.Type, D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV);
+    EXPECT_EQ(heapDesc.NumDescriptors, 64u);
+    EXPECT_EQ(heapDesc.Flags, D3D12_DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE);
+    EXPECT_EQ(uiDescriptorAllocator.heap, uiSrvHeap);
+
+    standin::ImGuiDx12State renderer = standin::imguiDx12State();
+    EXPECT_TRUE(renderer.initialized);
+    EXPECT_EQ(renderer.device, device);
+    EXPECT_EQ(renderer.framesInFlight, 2);
+    EXPECT_EQ(renderer.rtvFormat, DXGI_FORMAT_R8G8B8A8_UNORM);
+    EXPECT_EQ(renderer.heap, uiSrvHeap);
+    EXPECT_STREQ(io.BackendPlatformName, "imgui_impl_win32");
+}
+
+TEST_F(InitializeTest, TheLoopIsArmedWithTheClientSizeAndTheCounterFrequency) {
+    EXPECT_TRUE(running);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(lastWidth, window->getWidth());
+    EXPECT_EQ(lastHeight, window->getHeight());
+    EXPECT_EQ(lastWidth, 1920u);
+    EXPECT_EQ(lastHeight, 1080u);
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    EXPECT_EQ(qpcFrequency, frequency.QuadPart);
+}
+
+} // namespace
