@@ -2,6 +2,7 @@
 // bookkeeping, the quit message and the debug panel's library asked first.
 #include "window/Window.h"
 
+#include "standin/Session.h"
 #include "standin/WindowSystem.h"
 
 #include <imgui.h>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace {
@@ -116,6 +118,28 @@ TEST_F(WindowTest, TheElevenKeysRaiseTheirEvents) {
     }
     EXPECT_EQ(static_cast<uint32_t>(KeyCode::F3), 10u);
     EXPECT_EQ(static_cast<uint32_t>(KeyCode::Shift), 4u);
+}
+
+// Typed keys reach only the window with the keyboard focus, which a new window takes from the default
+// processing of its creation messages; during creation that processing needs the handle the window
+// procedure received, since the window's own handle is not stored yet.
+TEST_F(WindowTest, KeysTypedAfterCreationReachTheCallback) {
+    Window window;
+    listEvents(window);
+    standin::SessionControls controls;
+    std::string error;
+    ASSERT_TRUE(standin::parseScript("0 key W; 0 key F1", controls.script, error)) << error;
+    controls.frameLimit = 0;
+    standin::startSession(controls);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    standin::endSession();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].key, KeyCode::W);
+    EXPECT_EQ(events[1].key, KeyCode::F1);
 }
 
 TEST_F(WindowTest, OtherKeysReleasesSystemKeysAndPressesWithoutACallbackRaiseNothing) {
