@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -147,6 +148,109 @@ TEST_F(ShaderTest, FailedCompileCallTakesTheReportingPath) {
     std::string output;
     EXPECT_EQ(compileUntilEnd(fileName, 16, &output), 1);
     EXPECT_EQ(output, "Error: hlslCompiler->Compile(...)\n");
+}
+
+// A compiler whose every result has the scripted status, bytecode call result and error buffer, for the
+// paths the stand-in compiler never takes. The test owns every object; references are not counted.
+template <class Interface> struct Unowned : Interface {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
+struct ScriptedErrors final : Unowned<IDxcBlobEncoding> {
+    std::string bytes;
+    size_t size = 0; // may be shorter than bytes: the buffer need not end with a NUL
+    LPVOID STDMETHODCALLTYPE GetBufferPointer() override { return bytes.data(); }
+    SIZE_T STDMETHODCALLTYPE GetBufferSize() override { return size; }
+    HRESULT STDMETHODCALLTYPE GetEncoding(BOOL*, UINT32*) override { return E_NOTIMPL; }
+};
+
+struct ScriptedResult final : Unowned<IDxcOperationResult> {
+    HRESULT status = S_OK;
+    HRESULT getResult = S_OK;
+    IDxcBlobEncoding* errors = nullptr;
+    HRESULT STDMETHODCALLTYPE GetStatus(HRESULT* result) override {
+        *result = status;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetResult(IDxcBlob** blob) override {
+        *blob = nullptr;
+        return getResult;
+    }
+    HRESULT STDMETHODCALLTYPE GetErrorBuffer(IDxcBlobEncoding** buffer) override {
+        *buffer = errors;
+        return S_OK;
+    }
+};
+
+struct ScriptedCompiler final : Unowned<IDxcCompiler> {
+    ScriptedResult result;
+    HRESULT STDMETHODCALLTYPE Compile(IDxcBlob*, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR*, UINT32,
+                                      const DxcDefine*, UINT32, IDxcIncludeHandler*,
+                                      IDxcOperationResult** out) override {
+        *out = &result;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Preprocess(IDxcBlob*, LPCWSTR, LPCWSTR*, UINT32, const DxcDefine*, UINT32,
+                                         IDxcIncludeHandler*, IDxcOperationResult**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Disassemble(IDxcBlob*, IDxcBlobEncoding**) override { return E_NOTIMPL; }
+};
+
+class ScriptedShaderTest : public ShaderTest {
+protected:
+    void SetUp() override {
+        ShaderTest::SetUp();
+        realCompiler = hlslCompiler;
+        hlslCompiler = &scripted;
+        fileName = write("All.hlsl", allStages);
+    }
+    void TearDown() override {
+        hlslCompiler = realCompiler;
+        ShaderTest::TearDown();
+    }
+
+    ScriptedCompiler scripted;
+    IDxcCompiler* realCompiler = nullptr;
+    std::wstring fileName;
+};
+
+TEST_F(ScriptedShaderTest, AStageWhoseBytecodeCannotBeFetchedIsReportedWithItsOwnCallText) {
+    scripted.result.getResult = E_OUTOFMEMORY;
+    const std::pair<uint8_t, const char*> stages[] = {
+        {SHADER_STAGE_VERTEX, "vsBlob"},  {SHADER_STAGE_AMPLIFICATION, "asBlob"},
+        {SHADER_STAGE_MESH, "msBlob"},    {SHADER_STAGE_PIXEL, "psBlob"},
+        {SHADER_STAGE_COMPUTE, "csBlob"},
+    };
+    for (const auto& [stage, field] : stages) {
+        SCOPED_TRACE(field);
+        std::string output;
+        EXPECT_EQ(compileUntilEnd(fileName, stage, &output), 1);
+        EXPECT_EQ(output, std::string("Error: resultBlob->GetResult(&shader->") + field + ")\n");
+    }
+}
+
+// The compiler's messages are printed by their size, and a missing buffer prints an empty line; either way
+// "pause" runs and the program ends with code 1.
+TEST_F(ScriptedShaderTest, CompileErrorMessagesArePrintedByTheirSizeOrAsAnEmptyLine) {
+    ScriptedErrors unterminated;
+    unterminated.bytes = "error: bad thing AND MORE";
+    unterminated.size = 16;
+    for (IDxcBlobEncoding* errors :
+         {static_cast<IDxcBlobEncoding*>(&unterminated), static_cast<IDxcBlobEncoding*>(nullptr)}) {
+        SCOPED_TRACE(errors ? "unterminated" : "missing");
+        scripted.result.status = E_FAIL;
+        scripted.result.errors = errors;
+        std::string output;
+        EXPECT_EQ(compileUntilEnd(fileName, SHADER_STAGE_PIXEL, &output), 1);
+        EXPECT_EQ(output, errors ? "error: bad thing\n" : "\n");
+        EXPECT_EQ(commandLines, std::vector<std::string>{"pause"});
+    }
 }
 
 TEST_F(ShaderTest, ReleaseShaderDropsTheRecordsReferencesAndKeepsTheFields) {
