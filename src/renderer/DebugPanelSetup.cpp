@@ -25,8 +25,9 @@ bool initDebugPanel(HWND hwnd) {
         return false;
     createUiDescriptorAllocator(&uiDescriptorAllocator, device, uiSrvHeap);
 
-    // The Direct3D 12 back end comes first; neither start-up result is examined.
-    initUiRendererBackend(device, commandQueue, FRAMES_IN_FLIGHT_COUNT, SWAPCHAIN_FORMAT, uiSrvHeap);
-    ImGui_ImplWin32_Init(hwnd);
-    return true;
+    // The Direct3D 12 back end comes first. A back end that refuses to start counts like a missing heap: the
+    // frames would otherwise drive a panel that has no renderer or no window input.
+    if (!initUiRendererBackend(device, commandQueue, FRAMES_IN_FLIGHT_COUNT, SWAPCHAIN_FORMAT, uiSrvHeap))
+        return false;
+    return ImGui_ImplWin32_Init(hwnd);
 }

@@ -9,11 +9,12 @@
 
 int runProgram(const ProgramStages& stages) {
     try {
-        // Without the debug panel's heap the counter frequency is unset and the panel's back ends never
-        // started, so the loop (which divides by the one and drives the others) must not run.
+        // Without the debug panel's heap or back ends the counter frequency is unset and the panel cannot be
+        // drawn, so the loop (which divides by the one and drives the other) must not run.
         if (!stages.initialize()) {
             coreLogger->error(
-                "Initialization failed: the debug panel's descriptor heap could not be created");
+                "Initialization failed: the debug panel's descriptor heap or back ends could not "
+                "be set up");
             endProgram(1);
         }
         runMainLoop(stages.renderFrame);

@@ -6,7 +6,8 @@
 // The application window, made by initialize and kept for the whole run (never deleted).
 extern Window* window;
 
-// The one-time start-up. Returns false only when the debug panel's descriptor heap cannot be made.
+// The one-time start-up. Returns false only when the debug panel's descriptor heap or back ends cannot be set
+// up.
 bool initialize();
 // One frame; the main loop calls it once per pass.
 void renderFrame();

@@ -12,7 +12,11 @@
 
 #include <imgui.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -46,6 +50,31 @@ TEST_P(DebugPanelSetupTest, AHeapThatIsNotMadeReturnsFalseBeforeTheAllocatorAndB
     ASSERT_NE(ImGui::GetCurrentContext(), nullptr);
     EXPECT_EQ(ImGui::GetIO().BackendPlatformUserData, nullptr);
     EXPECT_EQ(ImGui::GetIO().BackendRendererUserData, nullptr);
+}
+
+// The library's refusal of the Direct3D 12 back end counts like a missing heap, and the Win32 back end is
+// then not started. The library refuses a second renderer back end on the current context; the panel's
+// context, created beside a current one, leaves that one current, so the case runs in a child process of its
+// own, which ends without tearing down what it cannot reach.
+TEST(DebugPanelBackEndDeathTest, ARefusedRendererBackEndReturnsFalseBeforeTheWin32One) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            D3D12CreateDevice(nullptr, D3D_FEATURE_LEVEL_12_1, IID_PPV_ARGS(&device));
+            D3D12_COMMAND_QUEUE_DESC queueDesc = {};
+            device->CreateCommandQueue(&queueDesc, IID_PPV_ARGS(&commandQueue));
+            ImGui::CreateContext();
+            int runningBackEnd = 0;
+            ImGui::GetIO().BackendRendererUserData = &runningBackEnd;
+            bool started = initDebugPanel(nullptr);
+            std::fprintf(stderr, "started %d, win32 back end %d, free slots %d\n", started,
+                         ImGui::GetIO().BackendPlatformUserData != nullptr,
+                         uiDescriptorAllocator.freeIndices.Size);
+            std::_Exit(0);
+        },
+        testing::ExitedWithCode(0),
+        testing::AllOf(testing::HasSubstr("initialised twice"),
+                       testing::HasSubstr("started 0, win32 back end 0, free slots 64")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Results, DebugPanelSetupTest, testing::Values(E_OUTOFMEMORY, S_FALSE),
