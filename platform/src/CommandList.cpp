@@ -182,11 +182,14 @@ void CommandList::ResourceBarrier(UINT count, const D3D12_RESOURCE_BARRIER* barr
             reportValidationError("ResourceBarrier: a transition barrier names no resource of this device");
             continue;
         }
+        UINT subresource = barrier.Transition.Subresource;
+        D3D12_RESOURCE_STATES before = barrier.Transition.StateBefore, after = barrier.Transition.StateAfter;
+        for (D3D12_RESOURCE_STATES state : {before, after})
+            if (std::string problem = statesProblem(storage->desc, state); !problem.empty())
+                reportValidationError("ResourceBarrier: the state " + problem);
         // A split barrier changes the state at its end.
         if (barrier.Flags & D3D12_RESOURCE_BARRIER_FLAG_BEGIN_ONLY)
             continue;
-        UINT subresource = barrier.Transition.Subresource;
-        D3D12_RESOURCE_STATES before = barrier.Transition.StateBefore, after = barrier.Transition.StateAfter;
         replay([storage, subresource, before, after](SubmissionContext& context) {
             replayTransition(context, storage, subresource, before, after, "ResourceBarrier");
         });

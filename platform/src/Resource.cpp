@@ -61,6 +61,36 @@ std::string describe(const ResourceStorage& storage) {
                                 : "'" + storage.name + "'";
 }
 
+std::string statesProblem(const D3D12_RESOURCE_DESC& desc, D3D12_RESOURCE_STATES state) {
+    // Read states may be combined; a write state stands alone.
+    const D3D12_RESOURCE_STATES writeStates =
+        D3D12_RESOURCE_STATE_RENDER_TARGET | D3D12_RESOURCE_STATE_UNORDERED_ACCESS |
+        D3D12_RESOURCE_STATE_DEPTH_WRITE | D3D12_RESOURCE_STATE_STREAM_OUT | D3D12_RESOURCE_STATE_COPY_DEST |
+        D3D12_RESOURCE_STATE_RESOLVE_DEST | D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE;
+    D3D12_RESOURCE_STATES write = state & writeStates;
+    if (write && state != write)
+        return stateName(state) + " combines " + stateName(write) + " with other states";
+    if (write & (write - 1))
+        return stateName(state) + " combines write states";
+    struct Needs {
+        D3D12_RESOURCE_STATES states;
+        D3D12_RESOURCE_FLAGS flag;
+        const char* flagName;
+    };
+    const Needs needs[] = {
+        {D3D12_RESOURCE_STATE_RENDER_TARGET, D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET,
+         "D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET"},
+        {D3D12_RESOURCE_STATE_UNORDERED_ACCESS, D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS,
+         "D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS"},
+        {D3D12_RESOURCE_STATE_DEPTH_WRITE | D3D12_RESOURCE_STATE_DEPTH_READ,
+         D3D12_RESOURCE_FLAG_ALLOW_DEPTH_STENCIL, "D3D12_RESOURCE_FLAG_ALLOW_DEPTH_STENCIL"},
+    };
+    for (const Needs& need : needs)
+        if ((state & need.states) && !(desc.Flags & need.flag))
+            return stateName(state) + " needs " + need.flagName;
+    return {};
+}
+
 std::shared_ptr<ResourceStorage> makeStorage(const D3D12_HEAP_PROPERTIES& heap, D3D12_HEAP_FLAGS flags,
                                              const D3D12_RESOURCE_DESC& given,
                                              D3D12_RESOURCE_STATES initialState, std::string* problem) {
@@ -102,15 +132,10 @@ std::shared_ptr<ResourceStorage> makeStorage(const D3D12_HEAP_PROPERTIES& heap, 
     if (buffer &&
         (desc.Flags & (D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET | D3D12_RESOURCE_FLAG_ALLOW_DEPTH_STENCIL)))
         return fail("a buffer cannot allow render targets or depth stencil");
-    if ((initialState & D3D12_RESOURCE_STATE_RENDER_TARGET) &&
-        !(desc.Flags & D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET))
-        return fail("the initial state RENDER_TARGET needs D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET");
-    if ((initialState & (D3D12_RESOURCE_STATE_DEPTH_WRITE | D3D12_RESOURCE_STATE_DEPTH_READ)) &&
-        !(desc.Flags & D3D12_RESOURCE_FLAG_ALLOW_DEPTH_STENCIL))
-        return fail("a depth initial state needs D3D12_RESOURCE_FLAG_ALLOW_DEPTH_STENCIL");
-    if ((initialState & D3D12_RESOURCE_STATE_UNORDERED_ACCESS) &&
-        !(desc.Flags & D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS))
-        return fail("the initial state UNORDERED_ACCESS needs D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS");
+    if (std::string stateProblem = statesProblem(desc, initialState); !stateProblem.empty()) {
+        *problem = "the initial state " + stateProblem;
+        return nullptr;
+    }
     if (initialState & D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE) {
         if (!buffer || initialState != D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE)
             return fail(

@@ -85,6 +85,9 @@ std::shared_ptr<ResourceStorage> storageOf(ID3D12Resource* resource);
 // The resource's name for messages ("'G-Buffer 0'" or "an unnamed resource"); caller holds gpuMutex.
 std::string describe(const ResourceStorage& storage);
 std::string stateName(D3D12_RESOURCE_STATES state);
+// Why a resource of this description cannot be in the state (write states combined with others, or a state
+// its flags do not allow), or empty.
+std::string statesProblem(const D3D12_RESOURCE_DESC& desc, D3D12_RESOURCE_STATES state);
 
 // Makes the storage of a committed resource; false with a reason when the arguments are invalid.
 std::shared_ptr<ResourceStorage> makeStorage(const D3D12_HEAP_PROPERTIES& heap, D3D12_HEAP_FLAGS flags,

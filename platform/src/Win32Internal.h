@@ -32,6 +32,8 @@ void postAction(std::function<void()> action);
 void removeMessagesFor(HWND hwnd);
 // Forgets every queued message, the quit request and the key states.
 void resetMessageQueue();
+// Forgets the process's DPI awareness, so that the next SetProcessDpiAwarenessContext succeeds again.
+void resetDpiAwareness();
 
 } // namespace standin::win32
 

@@ -1,4 +1,6 @@
 // Process-wide Win32 calls of the stand-in: the module handle, system cursors, the console and DPI awareness.
+#include "Win32Internal.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -15,6 +17,14 @@ constexpr uintptr_t ARROW_CURSOR_ID = 32512;
 std::atomic<bool> dpiAwarenessSet{false};
 
 } // namespace
+
+namespace standin::win32 {
+
+void resetDpiAwareness() {
+    dpiAwarenessSet = false;
+}
+
+} // namespace standin::win32
 
 extern "C" {
 

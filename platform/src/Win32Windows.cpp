@@ -113,6 +113,7 @@ void resetWindowSystem() {
         desktop.applicationActive = false;
     }
     win32::resetMessageQueue();
+    win32::resetDpiAwareness();
 }
 
 namespace win32 {

@@ -56,9 +56,7 @@ TEST_F(GpuTest, ResettingAnOpenListFails) {
 }
 
 TEST_F(GpuTest, AllocatorResetWhileItsWorkExecutesIsReported) {
-    ID3D12Fence* gate = nullptr;
-    ASSERT_EQ(device->CreateFence(0, D3D12_FENCE_FLAG_NONE, IID_PPV_ARGS(&gate)), S_OK);
-    keep(gate);
+    ID3D12Fence* gate = this->gate();
     ASSERT_EQ(queue->Wait(gate, 1), S_OK);
     begin();
     ASSERT_EQ(list->Close(), S_OK);

@@ -23,6 +23,7 @@ protected:
     HANDLE event = nullptr;
     uint64_t fenceValue = 0;
     std::vector<IUnknown*> owned;
+    std::vector<ID3D12Fence*> gates;
 
     void SetUp() override {
         standin::resetGpu();
@@ -40,6 +41,10 @@ protected:
     }
 
     void TearDown() override {
+        // A test that stopped early (a failed ASSERT) may leave the queue waiting on a gate: open every gate
+        // so that the queue drains instead of hanging the test run.
+        for (ID3D12Fence* gate : gates)
+            gate->Signal(UINT64_MAX);
         standin::waitForGpuIdle();
         for (auto it = owned.rbegin(); it != owned.rend(); ++it)
             (*it)->Release();
@@ -53,6 +58,15 @@ protected:
     template <class T> T* keep(T* object) {
         owned.push_back(object);
         return object;
+    }
+
+    // A fence that holds the queue's worker (queue->Wait(gate, 1)) until the test signals it; TearDown opens
+    // it.
+    ID3D12Fence* gate() {
+        ID3D12Fence* made = nullptr;
+        EXPECT_EQ(device->CreateFence(0, D3D12_FENCE_FLAG_NONE, IID_PPV_ARGS(&made)), S_OK);
+        gates.push_back(made);
+        return keep(made);
     }
 
     ID3D12Resource* buffer(D3D12_HEAP_TYPE heap, uint64_t size, D3D12_RESOURCE_STATES state,
@@ -101,7 +115,8 @@ protected:
         ++fenceValue;
         ASSERT_EQ(queue->Signal(fence, fenceValue), S_OK);
         ASSERT_EQ(fence->SetEventOnCompletion(fenceValue, event), S_OK);
-        ASSERT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
+        // Bounded, so that a fence the queue never reaches fails the test instead of hanging it.
+        ASSERT_EQ(WaitForSingleObject(event, 60'000), WAIT_OBJECT_0) << "the queue never reached the fence";
     }
 
     static size_t errors() { return standin::validationErrorCount(); }

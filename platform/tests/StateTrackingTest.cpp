@@ -201,3 +201,53 @@ TEST_F(StateTest, CopiesNeedCopyStates) {
     EXPECT_NE(validationErrors()[0].find("must be in COPY_DEST"), std::string::npos);
     EXPECT_NE(validationErrors()[1].find("GENERIC_READ but must be in COPY_DEST"), std::string::npos);
 }
+
+// Write states stand alone, and a state must be one the resource was created to allow; the debug layer
+// rejects both in a barrier and as an initial state.
+TEST_F(StateTest, StatesThatTheResourceCannotTakeAreReported) {
+    ID3D12Resource* plain = texture(DXGI_FORMAT_R8G8B8A8_UNORM, 8, 8, 1, D3D12_RESOURCE_FLAG_NONE,
+                                    D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE);
+    ID3D12Resource* target =
+        texture(DXGI_FORMAT_R8G8B8A8_UNORM, 8, 8, 1, D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET,
+                D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE);
+    struct Case {
+        ID3D12Resource* resource;
+        D3D12_RESOURCE_STATES after;
+        const char* text;
+    };
+    const Case cases[] = {
+        {target, D3D12_RESOURCE_STATE_RENDER_TARGET | D3D12_RESOURCE_STATE_COPY_SOURCE, "combines"},
+        {target, D3D12_RESOURCE_STATE_UNORDERED_ACCESS, "ALLOW_UNORDERED_ACCESS"},
+        {plain, D3D12_RESOURCE_STATE_RENDER_TARGET, "ALLOW_RENDER_TARGET"},
+        {plain, D3D12_RESOURCE_STATE_DEPTH_READ, "ALLOW_DEPTH_STENCIL"},
+    };
+    for (const Case& c : cases) {
+        size_t before = errors();
+        begin();
+        D3D12_RESOURCE_BARRIER barrier =
+            transition(c.resource, D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE, c.after);
+        list->ResourceBarrier(1, &barrier);
+        ASSERT_EQ(list->Close(), S_OK);
+        ASSERT_EQ(errors(), before + 1) << c.text;
+        EXPECT_NE(validationErrors().back().find(c.text), std::string::npos) << validationErrors().back();
+    }
+    // A combination of read states is fine.
+    begin();
+    D3D12_RESOURCE_BARRIER reads = transition(target, D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE,
+                                              D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE |
+                                                  D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE);
+    list->ResourceBarrier(1, &reads);
+    size_t before = errors();
+    submit();
+    EXPECT_EQ(errors(), before);
+
+    CD3DX12_HEAP_PROPERTIES heapProperties(D3D12_HEAP_TYPE_DEFAULT);
+    CD3DX12_RESOURCE_DESC desc =
+        CD3DX12_RESOURCE_DESC::Buffer(256, D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+    ID3D12Resource* resource = nullptr;
+    EXPECT_EQ(device->CreateCommittedResource(&heapProperties, D3D12_HEAP_FLAG_NONE, &desc,
+                                              D3D12_RESOURCE_STATE_UNORDERED_ACCESS |
+                                                  D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE,
+                                              nullptr, IID_PPV_ARGS(&resource)),
+              E_INVALIDARG);
+}

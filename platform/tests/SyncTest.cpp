@@ -16,9 +16,7 @@ TEST_F(GpuTest, SignalAfterCopyCompletesOnlyAfterTheCopyHasRun) {
     upload->Unmap(0, nullptr);
 
     // Hold the worker behind a gate so the order is observable.
-    ID3D12Fence* gate = nullptr;
-    ASSERT_EQ(device->CreateFence(0, D3D12_FENCE_FLAG_NONE, IID_PPV_ARGS(&gate)), S_OK);
-    keep(gate);
+    ID3D12Fence* gate = this->gate();
     ASSERT_EQ(queue->Wait(gate, 1), S_OK);
     begin();
     list->CopyBufferRegion(target, 0, upload, 0, size);
@@ -33,7 +31,7 @@ TEST_F(GpuTest, SignalAfterCopyCompletesOnlyAfterTheCopyHasRun) {
     EXPECT_EQ(readResource(target)[size - 1], 0) << "the copy ran before the queue reached it";
 
     ASSERT_EQ(gate->Signal(1), S_OK);
-    ASSERT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(event, 60000), WAIT_OBJECT_0);
     EXPECT_EQ(fence->GetCompletedValue(), 1u);
     std::vector<uint8_t> copied = readResource(target);
     ASSERT_EQ(copied.size(), size);
@@ -53,9 +51,7 @@ TEST_F(GpuTest, EventForAReachedValueIsSetAtOnce) {
 }
 
 TEST_F(GpuTest, QueueSignalsCompleteInSubmissionOrder) {
-    ID3D12Fence* gate = nullptr;
-    ASSERT_EQ(device->CreateFence(0, D3D12_FENCE_FLAG_NONE, IID_PPV_ARGS(&gate)), S_OK);
-    keep(gate);
+    ID3D12Fence* gate = this->gate();
     HANDLE second = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     ASSERT_EQ(queue->Wait(gate, 1), S_OK);
     ASSERT_EQ(queue->Signal(fence, 1), S_OK);
@@ -64,8 +60,8 @@ TEST_F(GpuTest, QueueSignalsCompleteInSubmissionOrder) {
     ASSERT_EQ(fence->SetEventOnCompletion(1, event), S_OK);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
     ASSERT_EQ(gate->Signal(1), S_OK);
-    EXPECT_EQ(WaitForSingleObject(second, INFINITE), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(second, 60000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(event, 60000), WAIT_OBJECT_0);
     EXPECT_EQ(fence->GetCompletedValue(), 2u);
     CloseHandle(second);
 }

@@ -206,6 +206,7 @@ TEST_F(WindowSystemTest, ScreenMetricsFollowTheConfiguredScreen) {
 }
 
 TEST(ProcessTest, ModuleCursorAndDpiAwareness) {
+    standin::resetWindowSystem(); // a fresh process, whatever ran before in this one
     EXPECT_NE(GetModuleHandleW(nullptr), nullptr);
     EXPECT_EQ(GetModuleHandleW(L"d3d12.dll"), nullptr);
     EXPECT_NE(LoadCursorW(nullptr, IDC_ARROW), nullptr);
@@ -213,6 +214,9 @@ TEST(ProcessTest, ModuleCursorAndDpiAwareness) {
     EXPECT_TRUE(SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2));
     EXPECT_FALSE(SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2))
         << "the awareness is set once per process";
+    standin::resetWindowSystem();
+    EXPECT_TRUE(SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2))
+        << "the reset starts a fresh process";
 }
 
 } // namespace

@@ -9,7 +9,8 @@ void setScreenSize(int width, int height);
 void setWindowCreationFails(bool fails);
 
 // Destroys every window without sending it a message and forgets the classes, the message queue, the quit
-// request, the key states, the focus and the activation, so that each test starts from an empty desktop.
+// request, the key states, the focus, the activation and the process's DPI awareness, so that each test
+// starts from an empty desktop in what looks like a fresh process.
 // The screen size and the creation control are kept.
 void resetWindowSystem();
 
