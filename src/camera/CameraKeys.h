@@ -20,13 +20,6 @@ constexpr ImGuiKey LeftShift = ImGuiKey_LeftShift;
 
 #include <windows.h>
 
-#ifndef VK_SPACE
-#define VK_SPACE 0x20
-#endif
-#ifndef VK_LSHIFT
-#define VK_LSHIFT 0xA0
-#endif
-
 namespace CameraKeys {
 constexpr int W = 'W';
 constexpr int S = 'S';
