@@ -1,7 +1,7 @@
 // The DirectX Shader Compiler's COM API, for the headless stand-in platform: the interfaces, IIDs and
 // CLSIDs the program and its build use, with their documented method lists in vtable order. Wide strings
 // are wchar_t (4 bytes on Linux), as in the compiler's own Linux ABI. The stand-in implements these in
-// platform/src/Dxc*.cpp; methods it has no use for return E_NOTIMPL and say so on standard error.
+// platform/src/dxc/; methods it has no use for return E_NOTIMPL and say so on standard error.
 #pragma once
 
 #include <wsl/winadapter.h>

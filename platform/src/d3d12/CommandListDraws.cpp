@@ -1,0 +1,313 @@
+// Draws, dispatches and clears: the bound state is checked and logged with the command; clears write the
+// clear value into host memory on the queue worker.
+#include "d3d12/CommandList.h"
+
+#include "d3d12/Formats.h"
+#include "d3d12/GpuState.h"
+#include "d3d12/PipelineState.h"
+#include "d3d12/RootSignature.h"
+
+namespace standin {
+
+namespace {
+
+// The subresources a render-target or depth-stencil view covers.
+std::vector<UINT> viewSubresources(const DescriptorContents& view, const ResourceStorage& storage) {
+    UINT mips = storage.desc.MipLevels;
+    UINT arraySize =
+        storage.desc.Dimension == D3D12_RESOURCE_DIMENSION_TEXTURE3D ? 1 : storage.desc.DepthOrArraySize;
+    UINT mip = 0, first = 0, count = 1, plane = 0;
+    if (!view.hasDesc) {
+        count = arraySize;
+    } else if (view.kind == DescriptorKind::RenderTargetView) {
+        const auto& d = view.renderTargetView;
+        switch (d.ViewDimension) {
+        case D3D12_RTV_DIMENSION_TEXTURE1D:
+            mip = d.Texture1D.MipSlice;
+            break;
+        case D3D12_RTV_DIMENSION_TEXTURE2D:
+            mip = d.Texture2D.MipSlice, plane = d.Texture2D.PlaneSlice;
+            break;
+        case D3D12_RTV_DIMENSION_TEXTURE2DARRAY:
+            mip = d.Texture2DArray.MipSlice, first = d.Texture2DArray.FirstArraySlice,
+            count = d.Texture2DArray.ArraySize, plane = d.Texture2DArray.PlaneSlice;
+            break;
+        case D3D12_RTV_DIMENSION_TEXTURE3D:
+            mip = d.Texture3D.MipSlice;
+            break;
+        default:
+            break;
+        }
+    } else {
+        const auto& d = view.depthStencilView;
+        switch (d.ViewDimension) {
+        case D3D12_DSV_DIMENSION_TEXTURE1D:
+            mip = d.Texture1D.MipSlice;
+            break;
+        case D3D12_DSV_DIMENSION_TEXTURE2D:
+            mip = d.Texture2D.MipSlice;
+            break;
+        case D3D12_DSV_DIMENSION_TEXTURE2DARRAY:
+            mip = d.Texture2DArray.MipSlice, first = d.Texture2DArray.FirstArraySlice,
+            count = d.Texture2DArray.ArraySize;
+            break;
+        default:
+            break;
+        }
+    }
+    std::vector<UINT> subresources;
+    for (UINT slice = first; slice < first + count && slice < arraySize; ++slice)
+        if (mip < mips)
+            subresources.push_back(mip + slice * mips + plane * mips * arraySize);
+    return subresources;
+}
+
+DXGI_FORMAT viewFormat(const DescriptorContents& view, const ResourceStorage& storage) {
+    DXGI_FORMAT format = DXGI_FORMAT_UNKNOWN;
+    if (view.hasDesc)
+        format = view.kind == DescriptorKind::RenderTargetView ? view.renderTargetView.Format
+                                                               : view.depthStencilView.Format;
+    return format == DXGI_FORMAT_UNKNOWN ? storage.desc.Format : format;
+}
+
+// Fills the elements of a subresource, within the rectangles if any, with one element's bytes: one row is
+// built element by element, the others are copies of it.
+void fill(ResourceStorage& storage, UINT subresource, const std::vector<uint8_t>& element,
+          const std::vector<D3D12_RECT>& rects) {
+    if (element.empty() || subresource >= storage.subresourceCount())
+        return;
+    const SubresourceLayout& layout = storage.layouts[subresource];
+    size_t size = element.size();
+    LONG elements = LONG(layout.rowSize / size);
+    std::vector<D3D12_RECT> areas = rects;
+    if (areas.empty())
+        areas.push_back({0, 0, elements, LONG(layout.numRows)});
+    for (const D3D12_RECT& area : areas) {
+        LONG left = std::max<LONG>(area.left, 0), right = std::min<LONG>(area.right, elements);
+        LONG top = std::max<LONG>(area.top, 0), bottom = std::min<LONG>(area.bottom, LONG(layout.numRows));
+        if (left >= right || top >= bottom)
+            continue;
+        std::vector<uint8_t> row(size_t(right - left) * size);
+        for (size_t x = 0; x < row.size(); x += size)
+            std::memcpy(row.data() + x, element.data(), size);
+        for (uint32_t z = 0; z < layout.depth; ++z)
+            for (LONG y = top; y < bottom; ++y)
+                std::memcpy(storage.memory + layout.offset +
+                                (uint64_t(z) * layout.numRows + y) * layout.rowSize + size_t(left) * size,
+                            row.data(), row.size());
+    }
+}
+
+} // namespace
+
+void CommandList::recordDraw(CommandKind kind, const char* method,
+                             std::initializer_list<uint32_t> arguments) {
+    if (!recording(method))
+        return;
+    std::string where = std::string("ID3D12GraphicsCommandList::") + method;
+    PipelineState* pipeline = bindings.pipeline;
+    PipelineKind wanted = kind == CommandKind::DispatchMesh ? PipelineKind::Mesh : PipelineKind::Graphics;
+    if (!pipeline)
+        reportValidationError(where + ": no pipeline state is set");
+    else if (pipeline->info.kind != wanted)
+        reportValidationError(where + ": the pipeline state set is not a " +
+                              (wanted == PipelineKind::Mesh ? "mesh-shader" : "vertex-shader") + " pipeline");
+    if (!bindings.graphicsRootSignature)
+        reportValidationError(where + ": no graphics root signature is set");
+    else if (pipeline && pipeline->rootSignature &&
+             !sameLayout(pipeline->rootSignature, bindings.graphicsRootSignature))
+        reportValidationError(where +
+                              ": the graphics root signature set does not match the pipeline state's");
+    if (kind == CommandKind::DispatchMesh) {
+        uint64_t total = 1;
+        for (uint32_t count : arguments) {
+            total *= count;
+            if (count > 65535)
+                reportValidationError(where + ": a thread-group count is above 65535");
+        }
+        if (total > (1u << 22))
+            reportValidationError(where + ": more than 2^22 thread groups in all");
+    }
+    std::unique_lock lock(gpuMutex());
+    std::vector<std::string> problems;
+    for (size_t i = 0; i < bindings.renderTargetViews.size(); ++i) {
+        const Descriptor& view = bindings.renderTargetViews[i];
+        auto storage = view.storage.lock();
+        if (!storage || !storage->object) {
+            problems.push_back("render target " + std::to_string(i) + " refers to a released resource");
+            continue;
+        }
+        DXGI_FORMAT format = viewFormat(view.contents, *storage);
+        if (pipeline && pipeline->info.kind != PipelineKind::Compute &&
+            format != pipeline->info.rtvFormats[i])
+            problems.push_back("render target " + std::to_string(i) + " has the format " +
+                               formatName(format) + " but the pipeline state expects " +
+                               formatName(pipeline->info.rtvFormats[i]));
+        for (UINT subresource : viewSubresources(view.contents, *storage))
+            use(storage, subresource, D3D12_RESOURCE_STATE_RENDER_TARGET, where + " (render target)");
+    }
+    if (auto storage = bindings.depthStencilView.storage.lock()) {
+        DXGI_FORMAT format = viewFormat(bindings.depthStencilView.contents, *storage);
+        if (pipeline && pipeline->info.dsvFormat != DXGI_FORMAT_UNKNOWN && format != pipeline->info.dsvFormat)
+            problems.push_back(std::string("the depth-stencil view has the format ") + formatName(format) +
+                               " but the pipeline state expects " + formatName(pipeline->info.dsvFormat));
+        bool writes = pipeline && pipeline->info.depthStencil.DepthEnable &&
+                      pipeline->info.depthStencil.DepthWriteMask != D3D12_DEPTH_WRITE_MASK_ZERO;
+        if (writes)
+            for (UINT subresource : viewSubresources(bindings.depthStencilView.contents, *storage))
+                use(storage, subresource, D3D12_RESOURCE_STATE_DEPTH_WRITE, where + " (depth target)");
+    }
+    lock.unlock();
+    for (const std::string& problem : problems)
+        reportValidationError(where + ": " + problem);
+    useTables(false, where);
+    RecordedCommand& entry = log(kind);
+    std::copy(arguments.begin(), arguments.end(), entry.arguments);
+    entry.state = boundState(false);
+}
+
+void CommandList::recordDispatch(CommandKind kind, const char* method,
+                                 std::initializer_list<uint32_t> arguments) {
+    if (!recording(method))
+        return;
+    std::string where = std::string("ID3D12GraphicsCommandList::") + method;
+    PipelineState* pipeline = bindings.pipeline;
+    if (!pipeline || pipeline->info.kind != PipelineKind::Compute)
+        reportValidationError(where + ": no compute pipeline state is set");
+    if (!bindings.computeRootSignature)
+        reportValidationError(where + ": no compute root signature is set");
+    else if (pipeline && pipeline->rootSignature &&
+             !sameLayout(pipeline->rootSignature, bindings.computeRootSignature))
+        reportValidationError(where + ": the compute root signature set does not match the pipeline state's");
+    for (uint32_t count : arguments)
+        if (count > 65535)
+            reportValidationError(where + ": a thread-group count is above 65535");
+    useTables(true, where);
+    RecordedCommand& entry = log(kind);
+    std::copy(arguments.begin(), arguments.end(), entry.arguments);
+    entry.state = boundState(true);
+}
+
+void CommandList::DrawInstanced(UINT vertices, UINT instances, UINT startVertex, UINT startInstance) {
+    recordDraw(CommandKind::DrawInstanced, "DrawInstanced",
+               {vertices, instances, startVertex, startInstance});
+}
+
+void CommandList::DrawIndexedInstanced(UINT indices, UINT instances, UINT startIndex, INT baseVertex,
+                                       UINT startInstance) {
+    recordDraw(CommandKind::DrawIndexedInstanced, "DrawIndexedInstanced",
+               {indices, instances, startIndex, uint32_t(baseVertex), startInstance});
+}
+
+void CommandList::DispatchMesh(UINT x, UINT y, UINT z) {
+    recordDraw(CommandKind::DispatchMesh, "DispatchMesh", {x, y, z});
+}
+
+void CommandList::Dispatch(UINT x, UINT y, UINT z) {
+    recordDispatch(CommandKind::Dispatch, "Dispatch", {x, y, z});
+}
+
+// The view a clear names, with a live resource; logs the clear. Null after reporting what is wrong.
+std::shared_ptr<ResourceStorage> CommandList::clearedView(CommandKind kind,
+                                                          D3D12_CPU_DESCRIPTOR_HANDLE handle,
+                                                          const char* method, DescriptorContents* contents) {
+    bool renderTarget = kind == CommandKind::ClearRenderTargetView;
+    std::string problem;
+    std::shared_ptr<ResourceStorage> storage;
+    {
+        std::lock_guard lock(gpuMutex());
+        Descriptor* view = cpuDescriptor(
+            handle.ptr, renderTarget ? D3D12_DESCRIPTOR_HEAP_TYPE_RTV : D3D12_DESCRIPTOR_HEAP_TYPE_DSV,
+            &problem);
+        storage = view ? view->storage.lock() : nullptr;
+        DescriptorKind wanted =
+            renderTarget ? DescriptorKind::RenderTargetView : DescriptorKind::DepthStencilView;
+        if (view && (view->contents.kind != wanted || !storage || !storage->object))
+            problem = std::string("the handle holds no ") +
+                      (renderTarget ? "render-target" : "depth-stencil") + " view of a live resource";
+        RecordedCommand& entry = log(kind);
+        entry.view = handle;
+        if (problem.empty()) {
+            *contents = view->contents;
+            entry.destination = storage->object;
+            entry.destinationName = storage->name;
+        }
+    }
+    if (problem.empty())
+        return storage;
+    reportValidationError(std::string("ID3D12GraphicsCommandList::") + method + ": " + problem);
+    return nullptr;
+}
+
+void CommandList::ClearRenderTargetView(D3D12_CPU_DESCRIPTOR_HANDLE handle, const FLOAT color[4],
+                                        UINT rectCount, const D3D12_RECT* rects) {
+    if (!recording("ClearRenderTargetView"))
+        return;
+    DescriptorContents view;
+    auto storage = clearedView(CommandKind::ClearRenderTargetView, handle, "ClearRenderTargetView", &view);
+    std::copy(color, color + 4, current->log.back().color);
+    if (!storage)
+        return;
+    std::vector<uint8_t> element = encodeColor(viewFormat(view, *storage), color);
+    std::vector<D3D12_RECT> areas(rects, rects + (rects ? rectCount : 0));
+    for (UINT subresource : viewSubresources(view, *storage)) {
+        use(storage, subresource, D3D12_RESOURCE_STATE_RENDER_TARGET, "ClearRenderTargetView");
+        work([storage, subresource, element, areas] { fill(*storage, subresource, element, areas); });
+    }
+}
+
+void CommandList::ClearDepthStencilView(D3D12_CPU_DESCRIPTOR_HANDLE handle, D3D12_CLEAR_FLAGS flags,
+                                        FLOAT depth, UINT8 stencil, UINT rectCount, const D3D12_RECT* rects) {
+    if (!recording("ClearDepthStencilView"))
+        return;
+    DescriptorContents view;
+    auto storage = clearedView(CommandKind::ClearDepthStencilView, handle, "ClearDepthStencilView", &view);
+    RecordedCommand& entry = current->log.back();
+    entry.clearFlags = flags;
+    entry.depth = depth;
+    entry.stencil = stencil;
+    if (!storage)
+        return;
+    DXGI_FORMAT format = viewFormat(view, *storage);
+    if (!formatInfo(format).depth)
+        reportValidationError(
+            "ID3D12GraphicsCommandList::ClearDepthStencilView: the view format is not a depth format");
+    std::vector<D3D12_RECT> areas(rects, rects + (rects ? rectCount : 0));
+    UINT planeSize = storage->desc.MipLevels * storage->desc.DepthOrArraySize;
+    for (UINT subresource : viewSubresources(view, *storage)) {
+        use(storage, subresource, D3D12_RESOURCE_STATE_DEPTH_WRITE, "ClearDepthStencilView");
+        if (flags & D3D12_CLEAR_FLAG_DEPTH) {
+            std::vector<uint8_t> element = encodeDepth(format, depth);
+            work([storage, subresource, element, areas] { fill(*storage, subresource, element, areas); });
+        }
+        if ((flags & D3D12_CLEAR_FLAG_STENCIL) && formatInfo(storage->desc.Format).planes == 2) {
+            UINT stencilPlane = subresource + planeSize;
+            use(storage, stencilPlane, D3D12_RESOURCE_STATE_DEPTH_WRITE, "ClearDepthStencilView");
+            std::vector<uint8_t> element{stencil};
+            work([storage, stencilPlane, element, areas] { fill(*storage, stencilPlane, element, areas); });
+        }
+    }
+}
+
+// UAV clears only need their resource in UNORDERED_ACCESS: shaders do not read the cleared values.
+void CommandList::ClearUnorderedAccessViewUint(D3D12_GPU_DESCRIPTOR_HANDLE, D3D12_CPU_DESCRIPTOR_HANDLE,
+                                               ID3D12Resource* resource, const UINT[4], UINT,
+                                               const D3D12_RECT*) {
+    recordUavClear(resource, "ClearUnorderedAccessViewUint");
+}
+
+void CommandList::ClearUnorderedAccessViewFloat(D3D12_GPU_DESCRIPTOR_HANDLE, D3D12_CPU_DESCRIPTOR_HANDLE,
+                                                ID3D12Resource* resource, const FLOAT[4], UINT,
+                                                const D3D12_RECT*) {
+    recordUavClear(resource, "ClearUnorderedAccessViewFloat");
+}
+
+void CommandList::recordUavClear(ID3D12Resource* resource, const char* method) {
+    if (!recording(method))
+        return;
+    log(CommandKind::ClearUnorderedAccessView).destination = resource;
+    if (auto storage = storageOf(resource))
+        use(storage, D3D12_RESOURCE_BARRIER_ALL_SUBRESOURCES, D3D12_RESOURCE_STATE_UNORDERED_ACCESS, method);
+}
+
+} // namespace standin

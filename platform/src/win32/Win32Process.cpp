@@ -1,0 +1,56 @@
+// Process-wide Win32 calls of the stand-in: the module handle, system cursors, the console and DPI awareness.
+#include "win32/Win32Internal.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+namespace {
+
+// Stand-ins for the objects the handles name; only their addresses matter.
+char processModule;
+char arrowCursor;
+
+constexpr uintptr_t ARROW_CURSOR_ID = 32512;
+
+std::atomic<bool> dpiAwarenessSet{false};
+
+} // namespace
+
+namespace standin::win32 {
+
+void resetDpiAwareness() {
+    dpiAwarenessSet = false;
+}
+
+} // namespace standin::win32
+
+extern "C" {
+
+// The process's own module; the stand-in loads no other, so every named module is "not loaded".
+HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName) {
+    return moduleName ? nullptr : &processModule;
+}
+
+// Only the system's arrow cursor exists; a program's own cursor resources do not.
+HCURSOR WINAPI LoadCursorW(HINSTANCE instance, LPCWSTR cursorName) {
+    if (instance || reinterpret_cast<uintptr_t>(cursorName) != ARROW_CURSOR_ID)
+        return nullptr;
+    return reinterpret_cast<HCURSOR>(&arrowCursor);
+}
+
+// The process already writes to the terminal it was started from, so there is nothing to attach.
+BOOL WINAPI AllocConsole(void) {
+    return TRUE;
+}
+
+// The awareness can be set once per process; later calls fail, as on Windows.
+BOOL WINAPI SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT context) {
+    auto value = reinterpret_cast<intptr_t>(context);
+    if (value > -1 || value < -5)
+        return FALSE;
+    return dpiAwarenessSet.exchange(true) ? FALSE : TRUE;
+}
+
+} // extern "C"

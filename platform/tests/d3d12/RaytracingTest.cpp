@@ -1,0 +1,251 @@
+// Acceleration-structure prebuild sizes and builds, ray-tracing state objects and their shader identifiers,
+// and DispatchRays.
+#include "d3d12/GpuFixture.h"
+
+#include <cstring>
+
+using namespace standin;
+
+namespace {
+
+const char LIBRARY[] = "STANDIN-DXIL\nstage=lib\nentry=main\nexports=RayGeneration,Miss\n";
+
+D3D12_RAYTRACING_GEOMETRY_DESC triangles(D3D12_GPU_VIRTUAL_ADDRESS vertices, UINT vertexCount,
+                                         D3D12_GPU_VIRTUAL_ADDRESS indices, UINT indexCount) {
+    D3D12_RAYTRACING_GEOMETRY_DESC geometry{};
+    geometry.Type = D3D12_RAYTRACING_GEOMETRY_TYPE_TRIANGLES;
+    geometry.Flags = D3D12_RAYTRACING_GEOMETRY_FLAG_OPAQUE;
+    geometry.Triangles.IndexFormat = DXGI_FORMAT_R32_UINT;
+    geometry.Triangles.VertexFormat = DXGI_FORMAT_R32G32B32_FLOAT;
+    geometry.Triangles.IndexCount = indexCount;
+    geometry.Triangles.VertexCount = vertexCount;
+    geometry.Triangles.IndexBuffer = indices;
+    geometry.Triangles.VertexBuffer = {vertices, 12};
+    return geometry;
+}
+
+} // namespace
+
+class RaytracingTest : public GpuTest {
+protected:
+    // Builds with scratch and result buffers made from the prebuild sizes, as the program does.
+    ID3D12Resource* build(const D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS& inputs,
+                          uint64_t scratchCut = 0) {
+        D3D12_RAYTRACING_ACCELERATION_STRUCTURE_PREBUILD_INFO sizes{};
+        device->GetRaytracingAccelerationStructurePrebuildInfo(&inputs, &sizes);
+        ID3D12Resource* scratch =
+            buffer(D3D12_HEAP_TYPE_DEFAULT, sizes.ScratchDataSizeInBytes - scratchCut,
+                   D3D12_RESOURCE_STATE_COMMON, D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+        ID3D12Resource* result = buffer(D3D12_HEAP_TYPE_DEFAULT, sizes.ResultDataMaxSizeInBytes,
+                                        D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE,
+                                        D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+        D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_DESC desc{};
+        desc.DestAccelerationStructureData = result->GetGPUVirtualAddress();
+        desc.Inputs = inputs;
+        desc.ScratchAccelerationStructureData = scratch->GetGPUVirtualAddress();
+        begin();
+        list->BuildRaytracingAccelerationStructure(&desc, 0, nullptr);
+        submit();
+        return result;
+    }
+
+    ID3D12Resource* upload(const void* data, size_t size) {
+        ID3D12Resource* made = buffer(D3D12_HEAP_TYPE_UPLOAD, size, D3D12_RESOURCE_STATE_GENERIC_READ);
+        void* mapped = nullptr;
+        EXPECT_EQ(made->Map(0, nullptr, &mapped), S_OK);
+        std::memcpy(mapped, data, size);
+        made->Unmap(0, nullptr);
+        return made;
+    }
+
+    ID3D12RootSignature* emptyRootSignature() {
+        CD3DX12_ROOT_SIGNATURE_DESC desc(0, nullptr);
+        ID3DBlob* blob = nullptr;
+        EXPECT_EQ(D3D12SerializeRootSignature(&desc, D3D_ROOT_SIGNATURE_VERSION_1, &blob, nullptr), S_OK);
+        ID3D12RootSignature* rootSignature = nullptr;
+        EXPECT_EQ(device->CreateRootSignature(0, blob->GetBufferPointer(), blob->GetBufferSize(),
+                                              IID_PPV_ARGS(&rootSignature)),
+                  S_OK);
+        blob->Release();
+        return keep(rootSignature);
+    }
+
+    ID3D12StateObject* pipeline(ID3D12RootSignature* rootSignature, bool withConfig = true) {
+        CD3DX12_STATE_OBJECT_DESC desc(D3D12_STATE_OBJECT_TYPE_RAYTRACING_PIPELINE);
+        auto* library = desc.CreateSubobject<CD3DX12_DXIL_LIBRARY_SUBOBJECT>();
+        D3D12_SHADER_BYTECODE code{LIBRARY, sizeof LIBRARY};
+        library->SetDXILLibrary(&code);
+        if (withConfig)
+            desc.CreateSubobject<CD3DX12_RAYTRACING_SHADER_CONFIG_SUBOBJECT>()->Config(20, 8);
+        desc.CreateSubobject<CD3DX12_GLOBAL_ROOT_SIGNATURE_SUBOBJECT>()->SetRootSignature(rootSignature);
+        desc.CreateSubobject<CD3DX12_RAYTRACING_PIPELINE_CONFIG_SUBOBJECT>()->Config(2);
+        ID3D12StateObject* stateObject = nullptr;
+        if (FAILED(device->CreateStateObject(desc, IID_PPV_ARGS(&stateObject))))
+            return nullptr;
+        return keep(stateObject);
+    }
+};
+
+TEST_F(RaytracingTest, PrebuildSizesAreAlignedAndGrowWithTheInput) {
+    D3D12_RAYTRACING_GEOMETRY_DESC geometry = triangles(0x1000, 30, 0x2000, 30);
+    D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS inputs{};
+    inputs.Type = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_BOTTOM_LEVEL;
+    inputs.NumDescs = 1;
+    inputs.DescsLayout = D3D12_ELEMENTS_LAYOUT_ARRAY;
+    inputs.pGeometryDescs = &geometry;
+    D3D12_RAYTRACING_ACCELERATION_STRUCTURE_PREBUILD_INFO small{}, large{}, none{};
+    device->GetRaytracingAccelerationStructurePrebuildInfo(&inputs, &small);
+    geometry.Triangles.IndexCount = 3000;
+    device->GetRaytracingAccelerationStructurePrebuildInfo(&inputs, &large);
+    inputs.NumDescs = 0;
+    device->GetRaytracingAccelerationStructurePrebuildInfo(&inputs, &none);
+    for (const auto& sizes : {small, large, none}) {
+        EXPECT_GT(sizes.ResultDataMaxSizeInBytes, 0u);
+        EXPECT_EQ(sizes.ResultDataMaxSizeInBytes % 256, 0u);
+        EXPECT_EQ(sizes.ScratchDataSizeInBytes % 256, 0u);
+    }
+    EXPECT_GT(large.ResultDataMaxSizeInBytes, small.ResultDataMaxSizeInBytes);
+    EXPECT_GT(large.ScratchDataSizeInBytes, small.ScratchDataSizeInBytes);
+
+    D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS top{};
+    top.Type = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_TOP_LEVEL;
+    top.Flags = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_BUILD_FLAG_ALLOW_UPDATE;
+    top.NumDescs = 5;
+    D3D12_RAYTRACING_ACCELERATION_STRUCTURE_PREBUILD_INFO topSizes{};
+    device->GetRaytracingAccelerationStructurePrebuildInfo(&top, &topSizes);
+    EXPECT_GT(topSizes.UpdateScratchDataSizeInBytes, 0u);
+    EXPECT_EQ(topSizes.UpdateScratchDataSizeInBytes % 256, 0u);
+}
+
+TEST_F(RaytracingTest, BottomAndTopLevelBuildsCheckTheirInputs) {
+    const float positions[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0};
+    const uint32_t indices[] = {0, 1, 2, 1, 3, 2};
+    // Default-heap geometry buffers in COMMON, filled by a copy, as the program's structured buffers are.
+    ID3D12Resource* vertexBuffer =
+        buffer(D3D12_HEAP_TYPE_DEFAULT, sizeof positions, D3D12_RESOURCE_STATE_COMMON);
+    ID3D12Resource* indexBuffer =
+        buffer(D3D12_HEAP_TYPE_DEFAULT, sizeof indices, D3D12_RESOURCE_STATE_COMMON);
+    begin();
+    list->CopyBufferRegion(vertexBuffer, 0, upload(positions, sizeof positions), 0, sizeof positions);
+    list->CopyBufferRegion(indexBuffer, 0, upload(indices, sizeof indices), 0, sizeof indices);
+    submit();
+
+    D3D12_RAYTRACING_GEOMETRY_DESC geometry =
+        triangles(vertexBuffer->GetGPUVirtualAddress(), 4, indexBuffer->GetGPUVirtualAddress(), 6);
+    D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS bottom{};
+    bottom.Type = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_BOTTOM_LEVEL;
+    bottom.Flags = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_BUILD_FLAG_PREFER_FAST_TRACE;
+    bottom.NumDescs = 1;
+    bottom.DescsLayout = D3D12_ELEMENTS_LAYOUT_ARRAY;
+    bottom.pGeometryDescs = &geometry;
+    ID3D12Resource* blas = build(bottom);
+    EXPECT_EQ(errors(), 0u);
+    AccelerationStructureInfo info;
+    ASSERT_TRUE(describeAccelerationStructure(blas->GetGPUVirtualAddress(), &info));
+    EXPECT_EQ(info.type, D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_BOTTOM_LEVEL);
+    EXPECT_EQ(info.triangleCount, 2u);
+    EXPECT_NE(readResource(blas)[0], 0) << "the build writes its result";
+
+    D3D12_RAYTRACING_INSTANCE_DESC instances[2]{};
+    for (UINT i = 0; i < 2; ++i) {
+        instances[i].Transform[0][0] = instances[i].Transform[1][1] = instances[i].Transform[2][2] = 1;
+        instances[i].InstanceID = i;
+        instances[i].InstanceMask = 0xff;
+        instances[i].AccelerationStructure = blas->GetGPUVirtualAddress();
+    }
+    instances[1].Transform[0][3] = 5;
+    D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS top{};
+    top.Type = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_TOP_LEVEL;
+    top.Flags = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_BUILD_FLAG_ALLOW_UPDATE;
+    top.NumDescs = 2;
+    top.DescsLayout = D3D12_ELEMENTS_LAYOUT_ARRAY;
+    top.InstanceDescs = upload(instances, sizeof instances)->GetGPUVirtualAddress();
+    ID3D12Resource* tlas = build(top);
+    EXPECT_EQ(errors(), 0u);
+    ASSERT_TRUE(describeAccelerationStructure(tlas->GetGPUVirtualAddress(), &info));
+    ASSERT_EQ(info.instances.size(), 2u);
+    EXPECT_EQ(info.instances[1].Transform[0][3], 5.0f);
+    EXPECT_EQ(info.instances[1].AccelerationStructure, blas->GetGPUVirtualAddress());
+
+    // Misuse: a scratch buffer smaller than the prebuild size, indices past their buffer, an instance that
+    // points at no bottom-level structure.
+    build(bottom, 256);
+    EXPECT_EQ(errors(), 1u);
+    geometry.Triangles.IndexCount = 9;
+    build(bottom);
+    EXPECT_EQ(errors(), 2u);
+    instances[0].AccelerationStructure = vertexBuffer->GetGPUVirtualAddress();
+    top.InstanceDescs = upload(instances, sizeof instances)->GetGPUVirtualAddress();
+    build(top);
+    ASSERT_EQ(errors(), 3u);
+    EXPECT_NE(validationErrors()[2].find("instance 0 does not point at a live bottom-level"),
+              std::string::npos);
+}
+
+TEST_F(RaytracingTest, StateObjectGivesIdentifiersForTheLibraryExports) {
+    ID3D12RootSignature* rootSignature = emptyRootSignature();
+    ID3D12StateObject* stateObject = pipeline(rootSignature);
+    ASSERT_NE(stateObject, nullptr);
+    ID3D12StateObjectProperties* properties = nullptr;
+    ASSERT_EQ(stateObject->QueryInterface(IID_PPV_ARGS(&properties)), S_OK);
+    const void* rayGeneration = properties->GetShaderIdentifier(L"RayGeneration");
+    const void* miss = properties->GetShaderIdentifier(L"Miss");
+    ASSERT_NE(rayGeneration, nullptr);
+    ASSERT_NE(miss, nullptr);
+    EXPECT_NE(std::memcmp(rayGeneration, miss, D3D12_SHADER_IDENTIFIER_SIZE_IN_BYTES), 0);
+    EXPECT_EQ(properties->GetShaderIdentifier(L"ClosestHit"), nullptr);
+    EXPECT_EQ(shaderIdentifierExport(rayGeneration), "RayGeneration");
+    EXPECT_EQ(shaderIdentifierExport(miss), "Miss");
+    properties->Release();
+    EXPECT_EQ(pipeline(rootSignature, false), nullptr) << "a pipeline without a shader configuration";
+    EXPECT_EQ(errors(), 1u);
+}
+
+TEST_F(RaytracingTest, DispatchRaysChecksItsShaderTables) {
+    ID3D12RootSignature* rootSignature = emptyRootSignature();
+    ID3D12StateObject* stateObject = pipeline(rootSignature);
+    ASSERT_NE(stateObject, nullptr);
+    ID3D12StateObjectProperties* properties = nullptr;
+    ASSERT_EQ(stateObject->QueryInterface(IID_PPV_ARGS(&properties)), S_OK);
+    uint8_t records[192]{};
+    std::memcpy(records, properties->GetShaderIdentifier(L"RayGeneration"), 32);
+    std::memcpy(records + 64, properties->GetShaderIdentifier(L"Miss"), 32);
+    properties->Release();
+    ID3D12Resource* table = upload(records, sizeof records);
+    D3D12_GPU_VIRTUAL_ADDRESS a = table->GetGPUVirtualAddress();
+    D3D12_DISPATCH_RAYS_DESC rays{};
+    rays.RayGenerationShaderRecord = {a, 32};
+    rays.MissShaderTable = {a + 64, 32, 32};
+    rays.HitGroupTable = {a + 128, 32, 32};
+    rays.Width = 64;
+    rays.Height = 48;
+    rays.Depth = 1;
+
+    begin();
+    list->SetPipelineState1(stateObject);
+    list->SetComputeRootSignature(rootSignature);
+    list->DispatchRays(&rays);
+    submit();
+    EXPECT_EQ(errors(), 0u);
+    const auto log = submissions();
+    const RecordedCommand& dispatch = log.back().commands.back();
+    ASSERT_EQ(dispatch.kind, CommandKind::DispatchRays);
+    EXPECT_EQ(dispatch.rays.MissShaderTable.StartAddress, a + 64);
+    EXPECT_EQ(dispatch.arguments[0], 64u);
+    EXPECT_EQ(dispatch.state.stateObject, stateObject);
+    EXPECT_EQ(dispatch.state.rootSignature, rootSignature);
+
+    D3D12_DISPATCH_RAYS_DESC misaligned = rays;
+    misaligned.MissShaderTable.StartAddress = a + 32;
+    D3D12_DISPATCH_RAYS_DESC wrongRecord = rays;
+    wrongRecord.RayGenerationShaderRecord.StartAddress = a + 128; // the null hit-group record
+    begin();
+    list->SetPipelineState1(stateObject);
+    list->SetComputeRootSignature(rootSignature);
+    list->DispatchRays(&misaligned);
+    list->DispatchRays(&wrongRecord);
+    submit();
+    ASSERT_EQ(errors(), 2u);
+    EXPECT_NE(validationErrors()[0].find("must start on 64 bytes"), std::string::npos);
+    EXPECT_NE(validationErrors()[1].find("does not export"), std::string::npos);
+}
