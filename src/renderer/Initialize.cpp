@@ -15,8 +15,7 @@
 #include "renderer/MainLoop.h"
 #include "renderer/PassPipelines.h"
 #include "renderer/RenderTargets.h"
-#include "scene/GltfLoad.h"
-#include "scene/MeshPass.h"
+#include "scene/Scene.h"
 
 Window* window = nullptr;
 
@@ -50,12 +49,8 @@ bool initialize() {
     CHECK(commandList->Close());
     createFrameConstantBuffers();
 
-    // The scene import: its uploads need the closed list and the allocators. The file step and the mesh pass
-    // run here; the node pass, textures, materials, scene buffers and acceleration structures join them in
-    // the loader, which then fills scene and sceneInfo.
-    cgltf_data* sceneData = loadGltf("data\\Tavern\\scene.gltf");
-    runMeshPass(sceneData);
-    cgltf_free(sceneData);
+    // The scene import: its uploads need the closed list and the allocators.
+    loadScene("data\\Tavern\\scene.gltf", &scene, &sceneInfo);
 
     if (!initDebugPanel(window->getHWND()))
         return false;
