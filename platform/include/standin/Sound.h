@@ -1,8 +1,11 @@
 // Inspection of the stand-in's sound playback (PlaySoundW), for tests.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace standin {
 
@@ -18,6 +21,21 @@ struct SoundState {
 };
 
 SoundState soundState();
+
+// One PlaySoundW call with its arguments, kept whatever its result.
+struct SoundCall {
+    bool nullSound = false; // the sound argument was null (stop)
+    std::wstring sound;
+    HMODULE module = nullptr;
+    DWORD flags = 0;
+
+    bool operator==(const SoundCall&) const = default;
+};
+
+// Every PlaySoundW call since the start or the last reset, in call order.
+std::vector<SoundCall> soundCalls();
+
+// Forgets the playing state and the calls.
 void resetSound();
 
 } // namespace standin

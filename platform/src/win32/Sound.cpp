@@ -16,6 +16,7 @@ namespace {
 
 std::mutex soundMutex;
 standin::SoundState state;
+std::vector<standin::SoundCall> calls;
 std::chrono::steady_clock::time_point startedAt;
 std::chrono::duration<double> duration{};
 
@@ -83,17 +84,24 @@ SoundState soundState() {
     return current;
 }
 
+std::vector<SoundCall> soundCalls() {
+    std::lock_guard lock(soundMutex);
+    return calls;
+}
+
 void resetSound() {
     std::lock_guard lock(soundMutex);
     state = {};
+    calls.clear();
 }
 
 } // namespace standin
 
 extern "C" {
 
-BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE, DWORD flags) {
+BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags) {
     std::lock_guard lock(soundMutex);
+    calls.push_back({sound == nullptr, sound ? sound : L"", module, flags});
     // Any call stops the sound that plays; a null sound does nothing more.
     state.playing = false;
     if (!sound)

@@ -78,6 +78,21 @@ TEST_F(SoundTest, LoopingMusicPlaysUntilStoppedAndRestartsFromTheBeginning) {
     EXPECT_EQ(standin::soundState().starts, 2u);
 }
 
+TEST_F(SoundTest, EveryCallIsKeptWithItsArgumentsFailedOnesToo) {
+    std::wstring music = write("music.wav", waveFile(1));
+    HMODULE module = GetModuleHandleW(nullptr);
+    PlaySoundW(music.c_str(), nullptr, MUSIC_FLAGS);
+    PlaySoundW(nullptr, module, 0);
+    PlaySoundW(L"missing.wav", nullptr, SND_FILENAME | SND_ASYNC);
+    const std::vector<standin::SoundCall> expected = {
+        {false, music, nullptr, MUSIC_FLAGS},
+        {true, L"", module, 0},
+        {false, L"missing.wav", nullptr, SND_FILENAME | SND_ASYNC}};
+    EXPECT_EQ(standin::soundCalls(), expected);
+    standin::resetSound();
+    EXPECT_TRUE(standin::soundCalls().empty());
+}
+
 TEST_F(SoundTest, FilesThatAreNotWavesFailAndStopWhatPlays) {
     std::wstring music = write("music.wav", waveFile(1));
     std::string noData = waveFile(0).substr(0, 36);
