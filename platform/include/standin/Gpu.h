@@ -203,6 +203,9 @@ enum class CommandKind {
     IASetPrimitiveTopology,
     IASetVertexBuffers,
     IASetIndexBuffer,
+    // The debug panel's draw (ImGui_ImplDX12_RenderDrawData of the stand-in back end): the bound state, and
+    // as arguments the draw lists, draw commands, vertices and indices.
+    UiDraw,
     Other,
 };
 

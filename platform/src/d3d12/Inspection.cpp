@@ -133,6 +133,8 @@ const char* commandKindName(CommandKind kind) {
         return "IASetVertexBuffers";
     case CommandKind::IASetIndexBuffer:
         return "IASetIndexBuffer";
+    case CommandKind::UiDraw:
+        return "ImGui_ImplDX12_RenderDrawData";
     case CommandKind::Other:
         return "Other";
     }

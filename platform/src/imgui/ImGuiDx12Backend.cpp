@@ -1,14 +1,21 @@
 // The Dear ImGui Direct3D 12 back end of the stand-in (the functions of imgui_impl_dx12.h, version 1.86).
 // Nothing is drawn here: the back end builds the font atlas so that ImGui can lay out frames, hands the font
-// descriptor to ImGui as its texture, and records each frame's draw lists for tests.
+// descriptor to ImGui as its texture, and records each frame's draw lists for tests. A draw is logged in the
+// command list as the real back end's draws would be, with the checks the debug layer would make of them:
+// its descriptor heap set, one render target of its format, in the RENDER_TARGET state when the list runs.
 #include <windows.h>
 #include <directx/d3d12.h>
 
 #include <imgui_impl_dx12.h>
 #include <imgui.h>
 
+#include "d3d12/CommandList.h"
+#include "d3d12/Formats.h"
+#include "d3d12/GpuState.h"
+#include "d3d12/Resource.h"
 #include "standin/ImGuiBackend.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
@@ -46,6 +53,69 @@ bool fontDescriptorInHeap(ID3D12Device* device, ID3D12DescriptorHeap* heap, D3D1
         offset / increment >= desc.NumDescriptors || gpu.ptr != gpuStart + offset)
         return refuse("the font descriptor is not a slot of the descriptor heap");
     return true;
+}
+
+// The subresource a render-target view of a single-level, single-slice texture writes (the back buffers).
+UINT renderTargetSubresource(const standin::DescriptorContents& view) {
+    if (view.hasDesc && view.renderTargetView.ViewDimension == D3D12_RTV_DIMENSION_TEXTURE2D)
+        return view.renderTargetView.Texture2D.MipSlice;
+    return 0;
+}
+
+void recordDraw(const BackendData& backend, ID3D12GraphicsCommandList* graphicsList, const ImDrawData& data,
+                int commands) {
+    using namespace standin;
+    CommandList* list = commandListOf(graphicsList);
+    if (!list) {
+        refuse("draw data rendered into a command list that is not the stand-in's");
+        return;
+    }
+    if (!list->recording("DrawIndexedInstanced (ImGui_ImplDX12_RenderDrawData)"))
+        return;
+    const std::string where = "ImGui_ImplDX12_RenderDrawData";
+    const std::vector<ID3D12DescriptorHeap*>& heaps = list->bindings.heapObjects;
+    if (std::find(heaps.begin(), heaps.end(), backend.heap) == heaps.end())
+        reportValidationError(where +
+                              ": the descriptor heap of the back end's font descriptor is not set on the "
+                              "command list (SetDescriptorHeaps)");
+    if (list->bindings.renderTargetViews.size() != 1) {
+        reportValidationError(where + ": the back end draws into one render target, but " +
+                              std::to_string(list->bindings.renderTargetViews.size()) + " are set");
+    } else {
+        const Descriptor& view = list->bindings.renderTargetViews[0];
+        std::unique_lock lock(gpuMutex());
+        std::shared_ptr<ResourceStorage> storage = view.storage.lock();
+        if (!storage || !storage->object) {
+            lock.unlock();
+            reportValidationError(where + ": the render target refers to a released resource");
+        } else {
+            DXGI_FORMAT format =
+                view.contents.hasDesc ? view.contents.renderTargetView.Format : DXGI_FORMAT_UNKNOWN;
+            if (format == DXGI_FORMAT_UNKNOWN)
+                format = storage->desc.Format;
+            lock.unlock();
+            if (format != backend.rtvFormat)
+                reportValidationError(where + ": the render target has the format " + formatName(format) +
+                                      " but the back end was initialised for " +
+                                      formatName(backend.rtvFormat));
+            list->use(storage, renderTargetSubresource(view.contents), D3D12_RESOURCE_STATE_RENDER_TARGET,
+                      where + " (render target)");
+        }
+    }
+    RecordedCommand& entry = list->log(CommandKind::UiDraw);
+    entry.arguments[0] = uint32_t(data.CmdListsCount);
+    entry.arguments[1] = uint32_t(commands);
+    entry.arguments[2] = uint32_t(data.TotalVtxCount);
+    entry.arguments[3] = uint32_t(data.TotalIdxCount);
+    entry.state = list->boundState(false);
+    // The back end leaves its own pipeline, root signature and input assembly bound; a later draw of the
+    // program must set its own again.
+    list->bindings.pipeline = nullptr;
+    list->bindings.graphicsRootSignature = nullptr;
+    list->bindings.graphicsArguments.clear();
+    list->bindings.vertexBuffers.clear();
+    list->bindings.indexBuffer = {};
+    list->bindings.topology = D3D_PRIMITIVE_TOPOLOGY_TRIANGLELIST;
 }
 
 } // namespace
@@ -102,13 +172,15 @@ void ImGui_ImplDX12_RenderDrawData(ImDrawData* draw_data, ID3D12GraphicsCommandL
     // As the real back end: nothing to draw while the display is minimised.
     if (!draw_data || draw_data->DisplaySize.x <= 0.0f || draw_data->DisplaySize.y <= 0.0f)
         return;
-    if (!backendData() || !graphics_command_list) {
+    BackendData* backend = backendData();
+    if (!backend || !graphics_command_list) {
         refuse("draw data rendered without being initialised or without a command list");
         return;
     }
     int commands = 0;
     for (int i = 0; i < draw_data->CmdListsCount; ++i)
         commands += draw_data->CmdLists[i]->CmdBuffer.Size;
+    recordDraw(*backend, graphics_command_list, *draw_data, commands);
     std::lock_guard lock(drawsMutex);
     draws.push_back({graphics_command_list, draw_data->CmdListsCount, commands, draw_data->TotalVtxCount,
                      draw_data->TotalIdxCount});

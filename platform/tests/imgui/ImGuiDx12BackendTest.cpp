@@ -1,13 +1,17 @@
-// The stand-in's Dear ImGui Direct3D 12 back end: what it accepts at start, its font texture and its draw
-// log.
+// The stand-in's Dear ImGui Direct3D 12 back end: what it accepts at start, its font texture, and its draws
+// with the checks the debug layer makes of them.
 #include <imgui.h>
 #include <imgui_impl_dx12.h>
 
+#include "d3d12/GpuFixture.h"
 #include "standin/ImGuiBackend.h"
 #include "support/FakeD3D12.h"
 #include "support/ImGuiTestContext.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -41,8 +45,6 @@ protected:
 
     ImGuiTestContext context;
     FakeShaderVisibleHeap gpu;
-    // The back end records the list it is given but never calls it.
-    ID3D12GraphicsCommandList* commandList = reinterpret_cast<ID3D12GraphicsCommandList*>(&gpu.heap);
 };
 
 TEST_F(ImGuiDx12BackendTest, StartRefusesAFontDescriptorOutsideTheShaderVisibleHeap) {
@@ -81,29 +83,180 @@ TEST_F(ImGuiDx12BackendTest, FontAtlasIsBuiltWithTheFirstFrameAndUsesTheFontDesc
     EXPECT_TRUE(standin::imguiDx12State().deviceObjectsCreated);
 }
 
-TEST_F(ImGuiDx12BackendTest, RenderDrawDataRecordsTheFramesDrawLists) {
-    ASSERT_TRUE(init(&gpu.heap, cpuStart, gpuStart));
-    frame(); // a new window shows from its second frame on
-    ImDrawData* drawData = frame();
-    ImGui_ImplDX12_RenderDrawData(drawData, commandList);
+// Draws into a stand-in command list, over a back buffer with its render-target view.
+class ImGuiDx12DrawTest : public GpuTest {
+protected:
+    void SetUp() override {
+        GpuTest::SetUp();
+        standin::clearImGuiDx12Draws();
+        uiHeap = heap(D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, 64, true);
+        rtvHeap = heap(D3D12_DESCRIPTOR_HEAP_TYPE_RTV, 2, false);
+        backBuffer = texture(DXGI_FORMAT_R8G8B8A8_UNORM, 64, 32, 1, D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET,
+                             D3D12_RESOURCE_STATE_RENDER_TARGET);
+        backBuffer->SetName(L"Back Buffer");
+        backBufferRtv = rtvHeap->GetCPUDescriptorHandleForHeapStart();
+        device->CreateRenderTargetView(backBuffer, nullptr, backBufferRtv);
+        ASSERT_TRUE(ImGui_ImplDX12_Init(device, 2, DXGI_FORMAT_R8G8B8A8_UNORM, uiHeap,
+                                        uiHeap->GetCPUDescriptorHandleForHeapStart(),
+                                        uiHeap->GetGPUDescriptorHandleForHeapStart()));
+        frame(); // a new window shows from its second frame on
+    }
+    void TearDown() override {
+        ImGui_ImplDX12_Shutdown();
+        GpuTest::TearDown();
+    }
 
-    ASSERT_EQ(standin::imguiDx12Draws().size(), 1u);
-    standin::ImGuiDx12DrawRecord draw = standin::imguiDx12Draws()[0];
+    ImDrawData* frame() {
+        ImGui_ImplDX12_NewFrame();
+        ImGui::NewFrame();
+        ImGui::Begin("Stats");
+        ImGui::Text("Frame: %.3fms", 16.6);
+        ImGui::End();
+        ImGui::Render();
+        return ImGui::GetDrawData();
+    }
+
+    // The UI draws of the last submission.
+    static std::vector<standin::RecordedCommand> uiDraws() {
+        std::vector<standin::RecordedCommand> found;
+        const std::vector<standin::Submission> submissions = standin::submissions();
+        for (const standin::RecordedCommand& command : submissions.back().commands)
+            if (command.kind == standin::CommandKind::UiDraw)
+                found.push_back(command);
+        return found;
+    }
+
+    ImGuiTestContext context;
+    ID3D12DescriptorHeap* uiHeap = nullptr;
+    ID3D12DescriptorHeap* rtvHeap = nullptr;
+    ID3D12Resource* backBuffer = nullptr;
+    D3D12_CPU_DESCRIPTOR_HANDLE backBufferRtv{};
+};
+
+TEST_F(ImGuiDx12DrawTest, ADrawIsLoggedInTheCommandListWithTheStateBoundAndKeptWithItsDrawLists) {
+    begin();
+    list->OMSetRenderTargets(1, &backBufferRtv, FALSE, nullptr);
+    list->SetDescriptorHeaps(1, &uiHeap);
+    ImDrawData* drawData = frame();
+    ImGui_ImplDX12_RenderDrawData(drawData, list);
+    submit();
+    EXPECT_EQ(errors(), 0u);
+
     int commands = 0;
     for (int i = 0; i < drawData->CmdListsCount; ++i)
         commands += drawData->CmdLists[i]->CmdBuffer.Size;
-    EXPECT_EQ(draw.commandList, commandList);
-    EXPECT_GE(draw.commandLists, 1);
-    EXPECT_EQ(draw.commandLists, drawData->CmdListsCount);
-    EXPECT_EQ(draw.commands, commands);
-    EXPECT_GT(draw.vertices, 0);
-    EXPECT_EQ(draw.vertices, drawData->TotalVtxCount);
-    EXPECT_EQ(draw.indices, drawData->TotalIdxCount);
+    std::vector<standin::RecordedCommand> draws = uiDraws();
+    ASSERT_EQ(draws.size(), 1u);
+    EXPECT_EQ(draws[0].state.descriptorHeaps, std::vector<ID3D12DescriptorHeap*>{uiHeap});
+    EXPECT_EQ(draws[0].state.renderTargetNames, std::vector<std::string>{"Back Buffer"});
+    EXPECT_GE(drawData->CmdListsCount, 1);
+    EXPECT_EQ(draws[0].arguments[0], uint32_t(drawData->CmdListsCount));
+    EXPECT_EQ(draws[0].arguments[1], uint32_t(commands));
+    EXPECT_GT(drawData->TotalVtxCount, 0);
+    EXPECT_EQ(draws[0].arguments[2], uint32_t(drawData->TotalVtxCount));
+    EXPECT_EQ(draws[0].arguments[3], uint32_t(drawData->TotalIdxCount));
 
-    // A minimised display has nothing to draw.
+    ASSERT_EQ(standin::imguiDx12Draws().size(), 1u);
+    standin::ImGuiDx12DrawRecord record = standin::imguiDx12Draws()[0];
+    EXPECT_EQ(record.commandList, list);
+    EXPECT_EQ(record.commandLists, drawData->CmdListsCount);
+    EXPECT_EQ(record.commands, commands);
+    EXPECT_EQ(record.vertices, drawData->TotalVtxCount);
+    EXPECT_EQ(record.indices, drawData->TotalIdxCount);
+}
+
+TEST_F(ImGuiDx12DrawTest, ADrawWithoutItsHeapOrRenderTargetOrInTheWrongStateIsReported) {
+    ID3D12DescriptorHeap* otherHeap = heap(D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, 8, true);
+    ID3D12Resource* floatTarget =
+        texture(DXGI_FORMAT_R16G16B16A16_FLOAT, 64, 32, 1, D3D12_RESOURCE_FLAG_ALLOW_RENDER_TARGET,
+                D3D12_RESOURCE_STATE_RENDER_TARGET);
+    D3D12_CPU_DESCRIPTOR_HANDLE floatRtv = {
+        backBufferRtv.ptr + device->GetDescriptorHandleIncrementSize(D3D12_DESCRIPTOR_HEAP_TYPE_RTV)};
+    device->CreateRenderTargetView(floatTarget, nullptr, floatRtv);
+    struct Case {
+        const char* name;
+        ID3D12DescriptorHeap* heap;      // null: none set
+        D3D12_CPU_DESCRIPTOR_HANDLE rtv; // 0: none set
+        D3D12_RESOURCE_STATES state;     // the back buffer's while the list runs
+        const char* finding;
+    };
+    const Case cases[] = {
+        {"no heap set", nullptr, backBufferRtv, D3D12_RESOURCE_STATE_RENDER_TARGET,
+         "is not set on the command list"},
+        {"another heap set", otherHeap, backBufferRtv, D3D12_RESOURCE_STATE_RENDER_TARGET,
+         "is not set on the command list"},
+        {"no render target",
+         uiHeap,
+         {0},
+         D3D12_RESOURCE_STATE_RENDER_TARGET,
+         "one render target, but 0 are set"},
+        {"another format", uiHeap, floatRtv, D3D12_RESOURCE_STATE_RENDER_TARGET,
+         "has the format R16G16B16A16_FLOAT but the back end was initialised for R8G8B8A8_UNORM"},
+        {"back buffer still presentable", uiHeap, backBufferRtv, D3D12_RESOURCE_STATE_PRESENT,
+         "(render target)"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        standin::clearValidationErrors();
+        begin();
+        D3D12_RESOURCE_BARRIER barrier =
+            CD3DX12_RESOURCE_BARRIER::Transition(backBuffer, D3D12_RESOURCE_STATE_RENDER_TARGET, each.state);
+        if (each.state != D3D12_RESOURCE_STATE_RENDER_TARGET)
+            list->ResourceBarrier(1, &barrier);
+        if (each.rtv.ptr)
+            list->OMSetRenderTargets(1, &each.rtv, FALSE, nullptr);
+        if (each.heap)
+            list->SetDescriptorHeaps(1, &each.heap);
+        ImGui_ImplDX12_RenderDrawData(frame(), list);
+        std::swap(barrier.Transition.StateBefore, barrier.Transition.StateAfter);
+        if (each.state != D3D12_RESOURCE_STATE_RENDER_TARGET)
+            list->ResourceBarrier(1, &barrier);
+        testing::internal::CaptureStderr();
+        submit();
+        testing::internal::GetCapturedStderr();
+        std::vector<std::string> findings = standin::validationErrors();
+        ASSERT_EQ(findings.size(), 1u);
+        EXPECT_NE(findings[0].find("ImGui_ImplDX12_RenderDrawData"), std::string::npos) << findings[0];
+        EXPECT_NE(findings[0].find(each.finding), std::string::npos) << findings[0];
+    }
+    standin::clearValidationErrors();
+}
+
+TEST_F(ImGuiDx12DrawTest, ADrawIntoAClosedListIsReportedAndNothingIsDrawnForAnEmptyDisplay) {
+    testing::internal::CaptureStderr();
+    ImGui_ImplDX12_RenderDrawData(frame(), list);
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(errors(), 1u);
+    EXPECT_NE(standin::validationErrors()[0].find("the command list is closed"), std::string::npos);
+    standin::clearValidationErrors();
+    standin::clearImGuiDx12Draws();
+
+    begin();
+    list->OMSetRenderTargets(1, &backBufferRtv, FALSE, nullptr);
+    list->SetDescriptorHeaps(1, &uiHeap);
     ImGui::GetIO().DisplaySize = ImVec2(0, 0);
-    ImGui_ImplDX12_RenderDrawData(frame(), commandList);
-    EXPECT_EQ(standin::imguiDx12Draws().size(), 1u);
+    ImGui_ImplDX12_RenderDrawData(frame(), list);
+    submit();
+    EXPECT_EQ(errors(), 0u);
+    EXPECT_TRUE(uiDraws().empty());
+    EXPECT_TRUE(standin::imguiDx12Draws().empty());
+}
+
+// The back end binds its own pipeline and root signature, so the program's next draw needs its own again.
+TEST_F(ImGuiDx12DrawTest, TheProgramsPipelineIsNoLongerSetAfterADraw) {
+    begin();
+    list->OMSetRenderTargets(1, &backBufferRtv, FALSE, nullptr);
+    list->SetDescriptorHeaps(1, &uiHeap);
+    ImGui_ImplDX12_RenderDrawData(frame(), list);
+    testing::internal::CaptureStderr();
+    list->DrawInstanced(3, 1, 0, 0);
+    testing::internal::GetCapturedStderr();
+    submit();
+    std::vector<std::string> findings = standin::validationErrors();
+    ASSERT_EQ(findings.size(), 2u);
+    EXPECT_NE(findings[0].find("no pipeline state is set"), std::string::npos) << findings[0];
+    EXPECT_NE(findings[1].find("no graphics root signature is set"), std::string::npos) << findings[1];
+    standin::clearValidationErrors();
 }
 
 } // namespace
