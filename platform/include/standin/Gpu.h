@@ -47,8 +47,8 @@ void setGpuDelay(unsigned milliseconds);
 void resetGpu();
 // Blocks until every queue has executed everything submitted to it.
 void waitForGpuIdle();
-// The Direct3D 12 and DXGI objects (devices, resources, heaps, lists, swap chains, blobs, ...) not yet
-// released, for tests of object lifetimes.
+// The COM objects (devices, resources, heaps, lists, swap chains, blobs, the shader compiler's...) not yet
+// released, for tests of object lifetimes; standin/Objects.h lists them.
 size_t liveObjectCount();
 
 // The window and flags of the last MakeWindowAssociation call.

@@ -5,6 +5,7 @@
 #include <directx/d3d12.h>
 #include <dxguids/dxguids.h>
 
+#include "common/LiveObjects.h"
 #include "standin/Gpu.h"
 
 #include <atomic>
@@ -29,16 +30,14 @@ HRESULT notImplemented(const char* method);
 // The narrow text of a wide string (ASCII names; other characters become '?').
 std::string narrow(const wchar_t* text);
 
-// Counts the stand-in's live COM objects (for liveObjectCount).
-std::atomic<size_t>& liveObjects();
-
-// Implements IUnknown over one interface chain. queryFor names the interfaces the object answers to.
+// Implements IUnknown over one interface chain. queryFor names the interfaces the object answers to. The
+// object is listed among the live objects until its last reference goes (common/LiveObjects.h).
 template <class Interface> class ComObject : public Interface {
 public:
-    ComObject() { ++liveObjects(); }
+    ComObject() { noteObjectCreated(this, typeid(Interface), &references); }
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
-    virtual ~ComObject() { --liveObjects(); }
+    virtual ~ComObject() { forgetObject(this); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         if (!object)
@@ -53,7 +52,7 @@ public:
     ULONG STDMETHODCALLTYPE Release() override {
         ULONG left = --references;
         if (left == 0)
-            delete this;
+            destroyReleasedObject(this);
         return left;
     }
     ULONG referenceCount() const { return references.load(); }
@@ -101,6 +100,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SetName(LPCWSTR name) override {
         setDebugName(narrow(name));
+        noteObjectNamed(this, narrow(name));
         return S_OK;
     }
     // Objects that keep their name elsewhere (resources) override this.

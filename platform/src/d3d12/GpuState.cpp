@@ -70,15 +70,6 @@ std::mutex& gpuMutex() {
     return state().mutex;
 }
 
-std::atomic<size_t>& liveObjects() {
-    static std::atomic<size_t> count{0};
-    return count;
-}
-
-size_t liveObjectCount() {
-    return liveObjects().load();
-}
-
 uint64_t reserveGpuAddresses(uint64_t size) {
     std::lock_guard lock(gpuMutex());
     uint64_t address = state().nextGpuAddress;

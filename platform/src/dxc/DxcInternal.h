@@ -3,6 +3,7 @@
 
 #include <dxcapi.h>
 
+#include "common/LiveObjects.h"
 #include "standin/Dxc.h"
 
 #include <atomic>
@@ -17,21 +18,30 @@ inline constexpr HRESULT fileNotFound = static_cast<HRESULT>(0x80070002);
 inline constexpr HRESULT pathNotFound = static_cast<HRESULT>(0x80070003);
 inline constexpr HRESULT accessDenied = static_cast<HRESULT>(0x80070005);
 
-// Reference counting for the stand-in's COM objects; each class forwards AddRef and Release here.
+// Reference counting for the stand-in's COM objects; each class forwards AddRef and Release here. The object
+// is listed among the live objects until its last reference goes (common/LiveObjects.h).
 class ComObject {
 public:
-    virtual ~ComObject() = default;
+    ComObject() { noteObjectCreated(this, describe, &references); }
+    virtual ~ComObject() { forgetObject(this); }
 
 protected:
     ULONG addRef() { return ++references; }
     ULONG release() {
         ULONG left = --references;
-        if (left == 0)
+        if (left == 0) {
+            forgetObject(this); // before the destructor: the list must not see a half-destroyed object
             delete this;
+        }
         return left;
     }
 
 private:
+    static ObjectIdentity describe(const void* key) {
+        const ComObject* object = static_cast<const ComObject*>(key);
+        return {dynamic_cast<const void*>(object), &typeid(*object)};
+    }
+
     std::atomic<ULONG> references{1};
 };
 

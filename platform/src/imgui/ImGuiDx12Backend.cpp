@@ -2,7 +2,8 @@
 // Nothing is drawn here: the back end builds the font atlas so that ImGui can lay out frames, hands the font
 // descriptor to ImGui as its texture, and records each frame's draw lists for tests. A draw is logged in the
 // command list as the real back end's draws would be, with the checks the debug layer would make of them:
-// its descriptor heap set, one render target of its format, in the RENDER_TARGET state when the list runs.
+// its descriptor heap set, one render target of its format, in the RENDER_TARGET state when the list runs
+// and, for a back buffer, the swap chain's current one.
 #include <windows.h>
 #include <directx/d3d12.h>
 
@@ -100,6 +101,7 @@ void recordDraw(const BackendData& backend, ID3D12GraphicsCommandList* graphicsL
                                       formatName(backend.rtvFormat));
             list->use(storage, renderTargetSubresource(view.contents), D3D12_RESOURCE_STATE_RENDER_TARGET,
                       where + " (render target)");
+            list->requireCurrentBackBuffer(storage, where + " (render target)");
         }
     }
     RecordedCommand& entry = list->log(CommandKind::UiDraw);

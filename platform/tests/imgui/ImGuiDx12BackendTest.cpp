@@ -4,6 +4,8 @@
 #include <imgui_impl_dx12.h>
 
 #include "d3d12/GpuFixture.h"
+
+#include <dxgi1_6.h>
 #include "standin/ImGuiBackend.h"
 #include "support/FakeD3D12.h"
 #include "support/ImGuiTestContext.h"
@@ -198,6 +200,7 @@ TEST_F(ImGuiDx12DrawTest, ADrawWithoutItsHeapOrRenderTargetOrInTheWrongStateIsRe
     for (const Case& each : cases) {
         SCOPED_TRACE(each.name);
         standin::clearValidationErrors();
+        testing::internal::CaptureStderr();
         begin();
         D3D12_RESOURCE_BARRIER barrier =
             CD3DX12_RESOURCE_BARRIER::Transition(backBuffer, D3D12_RESOURCE_STATE_RENDER_TARGET, each.state);
@@ -211,7 +214,6 @@ TEST_F(ImGuiDx12DrawTest, ADrawWithoutItsHeapOrRenderTargetOrInTheWrongStateIsRe
         std::swap(barrier.Transition.StateBefore, barrier.Transition.StateAfter);
         if (each.state != D3D12_RESOURCE_STATE_RENDER_TARGET)
             list->ResourceBarrier(1, &barrier);
-        testing::internal::CaptureStderr();
         submit();
         testing::internal::GetCapturedStderr();
         std::vector<std::string> findings = standin::validationErrors();
@@ -240,6 +242,50 @@ TEST_F(ImGuiDx12DrawTest, ADrawIntoAClosedListIsReportedAndNothingIsDrawnForAnEm
     EXPECT_EQ(errors(), 0u);
     EXPECT_TRUE(uiDraws().empty());
     EXPECT_TRUE(standin::imguiDx12Draws().empty());
+}
+
+TEST_F(ImGuiDx12DrawTest, ADrawIntoABackBufferThatIsNotTheCurrentOneIsReported) {
+    IDXGIFactory6* factory = nullptr;
+    ASSERT_EQ(CreateDXGIFactory2(0, IID_PPV_ARGS(&factory)), S_OK);
+    keep(factory);
+    DXGI_SWAP_CHAIN_DESC1 chainDesc = {};
+    chainDesc.Width = 64;
+    chainDesc.Height = 32;
+    chainDesc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+    chainDesc.SampleDesc = {1, 0};
+    chainDesc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
+    chainDesc.BufferCount = 2;
+    chainDesc.SwapEffect = DXGI_SWAP_EFFECT_FLIP_DISCARD;
+    IDXGISwapChain1* chain = nullptr;
+    ASSERT_EQ(factory->CreateSwapChainForHwnd(queue, reinterpret_cast<HWND>(uintptr_t(0x200)), &chainDesc,
+                                              nullptr, nullptr, &chain),
+              S_OK);
+    keep(chain);
+    ID3D12Resource* secondBuffer = nullptr;
+    ASSERT_EQ(chain->GetBuffer(1, IID_PPV_ARGS(&secondBuffer)), S_OK);
+    keep(secondBuffer);
+    device->CreateRenderTargetView(secondBuffer, nullptr, backBufferRtv);
+
+    begin();
+    D3D12_RESOURCE_BARRIER barrier = CD3DX12_RESOURCE_BARRIER::Transition(
+        secondBuffer, D3D12_RESOURCE_STATE_PRESENT, D3D12_RESOURCE_STATE_RENDER_TARGET);
+    list->ResourceBarrier(1, &barrier);
+    list->OMSetRenderTargets(1, &backBufferRtv, FALSE, nullptr);
+    list->SetDescriptorHeaps(1, &uiHeap);
+    ImGui_ImplDX12_RenderDrawData(frame(), list);
+    std::swap(barrier.Transition.StateBefore, barrier.Transition.StateAfter);
+    list->ResourceBarrier(1, &barrier);
+    testing::internal::CaptureStderr();
+    submit();
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(errors(), 1u);
+    EXPECT_NE(
+        standin::validationErrors()[0].find("ImGui_ImplDX12_RenderDrawData (render target): an unnamed "
+                                            "texture is back buffer 1 of its swap chain, but the current "
+                                            "back buffer is 0"),
+        std::string::npos)
+        << standin::validationErrors()[0];
+    standin::clearValidationErrors();
 }
 
 // The back end binds its own pipeline and root signature, so the program's next draw needs its own again.
