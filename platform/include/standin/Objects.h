@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace standin {
@@ -23,5 +24,20 @@ struct LiveObject {
 
 // The objects not yet released, in no particular order.
 std::vector<LiveObject> liveObjects();
+
+// One Release call, made by the program or by the stand-in itself (a child releasing its device, the queue
+// releasing what a finished submission held...).
+struct ReleaseCall {
+    const void* object = nullptr;
+    std::string kind;
+    std::string name;
+    unsigned long referencesLeft = 0;
+    std::thread::id thread; // the thread that called
+};
+
+// Starts keeping every Release call (forgetting those kept before), or stops.
+void recordReleaseCalls(bool record);
+// The calls kept, in call order.
+std::vector<ReleaseCall> releaseCalls();
 
 } // namespace standin

@@ -51,6 +51,7 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override {
         ULONG left = --references;
+        noteRelease(this, left);
         if (left == 0)
             destroyReleasedObject(this);
         return left;

@@ -34,6 +34,8 @@ constexpr size_t KEPT_GRAVES = 4096;
 
 struct Registry {
     std::mutex mutex;
+    std::atomic<bool> recordingReleases{false};
+    std::vector<ReleaseCall> releaseCalls;
     std::map<const void*, Listed> live;
     std::map<const void*, std::string> released; // by the marker's address
     std::deque<Grave> graves;                    // oldest first
@@ -160,6 +162,18 @@ void noteObjectNamed(const void* object, const std::string& name) {
         found->second.name = name;
 }
 
+void noteRelease(const void* object, ULONG left) {
+    Registry& r = registry();
+    if (!r.recordingReleases.load())
+        return;
+    std::lock_guard lock(r.mutex);
+    auto found = r.live.find(object);
+    if (found != r.live.end())
+        r.releaseCalls.push_back({identityOf(object, found->second).object, kindOf(object, found->second),
+                                  found->second.name, static_cast<unsigned long>(left),
+                                  std::this_thread::get_id()});
+}
+
 void forgetObject(const void* object) {
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
@@ -200,6 +214,20 @@ std::vector<LiveObject> liveObjects() {
         objects.push_back({identityOf(key, listed).object, kindOf(key, listed), listed.name,
                            static_cast<unsigned long>(listed.references->load())});
     return objects;
+}
+
+void recordReleaseCalls(bool record) {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    if (record)
+        r.releaseCalls.clear();
+    r.recordingReleases = record;
+}
+
+std::vector<ReleaseCall> releaseCalls() {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    return r.releaseCalls;
 }
 
 size_t liveObjectCount() {

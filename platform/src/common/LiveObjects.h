@@ -27,6 +27,8 @@ using ObjectDescriber = ObjectIdentity (*)(const void* key);
 void noteObjectCreated(const void* key, ObjectDescriber describe, const std::atomic<ULONG>* references);
 
 void noteObjectNamed(const void* object, const std::string& name);
+// A Release call on a listed object, which leaves `left` references.
+void noteRelease(const void* object, ULONG left);
 // Takes an object off the list; nothing happens when it is not listed.
 void forgetObject(const void* object);
 

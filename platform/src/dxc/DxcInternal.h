@@ -29,6 +29,7 @@ protected:
     ULONG addRef() { return ++references; }
     ULONG release() {
         ULONG left = --references;
+        noteRelease(this, left);
         if (left == 0) {
             forgetObject(this); // before the destructor: the list must not see a half-destroyed object
             delete this;

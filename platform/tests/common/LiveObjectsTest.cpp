@@ -95,6 +95,31 @@ TEST_F(LiveObjectsTest, ObjectsAreListedWithTheirKindAndNameUntilTheirLastReleas
     EXPECT_EQ(errors(), 0u);
 }
 
+TEST_F(LiveObjectsTest, ReleaseCallsAreKeptInOrderWhileRecording) {
+    ID3D12Resource* buffer = vertices();
+    const void* bufferAddress = dynamic_cast<const void*>(buffer);
+    buffer->AddRef();
+    standin::recordReleaseCalls(true);
+    buffer->Release();
+    buffer->Release(); // the last: the buffer releases its device
+    standin::recordReleaseCalls(false);
+    ID3D12Resource* unrecorded = vertices();
+    unrecorded->Release();
+
+    std::vector<standin::ReleaseCall> calls = standin::releaseCalls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].object, bufferAddress);
+    EXPECT_EQ(calls[0].kind, "ID3D12Resource");
+    EXPECT_EQ(calls[0].name, "Vertices");
+    EXPECT_EQ(calls[0].referencesLeft, 1u);
+    EXPECT_EQ(calls[1].object, bufferAddress);
+    EXPECT_EQ(calls[1].referencesLeft, 0u);
+    EXPECT_EQ(calls[2].object, dynamic_cast<const void*>(device));
+    EXPECT_EQ(calls[2].kind, "ID3D12Device5");
+    for (const standin::ReleaseCall& call : calls)
+        EXPECT_EQ(call.thread, std::this_thread::get_id());
+}
+
 TEST_F(LiveObjectsTest, CallsAfterTheLastReleaseAreReportedNamingTheObject) {
     struct Case {
         const char* call;

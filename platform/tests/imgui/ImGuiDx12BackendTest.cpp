@@ -73,6 +73,7 @@ TEST_F(ImGuiDx12BackendTest, StartRefusesAFontDescriptorOutsideTheShaderVisibleH
 }
 
 TEST_F(ImGuiDx12BackendTest, FontAtlasIsBuiltWithTheFirstFrameAndUsesTheFontDescriptor) {
+    standin::clearImGuiBackendCalls();
     ASSERT_TRUE(init(&gpu.heap, cpuStart + increment, gpuStart + increment));
     EXPECT_FALSE(standin::imguiDx12State().deviceObjectsCreated);
     frame();
@@ -83,6 +84,10 @@ TEST_F(ImGuiDx12BackendTest, FontAtlasIsBuiltWithTheFirstFrameAndUsesTheFontDesc
     EXPECT_EQ(ImGui::GetIO().Fonts->TexID, nullptr);
     EXPECT_TRUE(ImGui_ImplDX12_CreateDeviceObjects());
     EXPECT_TRUE(standin::imguiDx12State().deviceObjectsCreated);
+    ImGui_ImplDX12_Shutdown();
+    const std::vector<std::string> calls = {"ImGui_ImplDX12_Init", "ImGui_ImplDX12_NewFrame",
+                                            "ImGui_ImplDX12_Shutdown"};
+    EXPECT_EQ(standin::imguiBackendCalls(), calls);
 }
 
 // Draws into a stand-in command list, over a back buffer with its render-target view.

@@ -1,6 +1,7 @@
 // The stand-in's Dear ImGui Win32 back end: silent until initialised, then feeding io from the messages.
 #include <windows.h>
 
+#include "standin/ImGuiBackend.h"
 #include "standin/WindowSystem.h"
 #include "support/TestWindow.h"
 
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <string>
+#include <vector>
 
 extern IMGUI_IMPL_API LRESULT ImGui_ImplWin32_WndProcHandler(HWND hWnd, UINT msg, WPARAM wParam,
                                                              LPARAM lParam);
@@ -122,6 +125,18 @@ TEST_F(ImGuiWin32Test, NewFrameTakesTheClientSizeAndAPositiveTimeStep) {
     ImGui_ImplWin32_NewFrame();
     EXPECT_EQ(io.DisplaySize.x, 0.0f);
     EXPECT_GT(io.DeltaTime, 0.0f);
+}
+
+TEST_F(ImGuiWin32Test, InitNewFrameAndShutdownAreKeptInOrder) {
+    standin::clearImGuiBackendCalls();
+    initialise();
+    ImGui_ImplWin32_NewFrame();
+    ImGui_ImplWin32_Shutdown();
+    const std::vector<std::string> expected = {"ImGui_ImplWin32_Init", "ImGui_ImplWin32_NewFrame",
+                                               "ImGui_ImplWin32_Shutdown"};
+    EXPECT_EQ(standin::imguiBackendCalls(), expected);
+    standin::clearImGuiBackendCalls();
+    EXPECT_TRUE(standin::imguiBackendCalls().empty());
 }
 
 } // namespace
