@@ -1,6 +1,9 @@
 // Win32 events, waits and the performance counter.
 #include <windows.h>
 
+#include "standin/WindowSystem.h"
+
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -19,7 +22,17 @@ Event* toEvent(HANDLE handle) { return static_cast<Event*>(handle); }
 // 100 ns ticks, the resolution Windows reports on current machines.
 constexpr int64_t COUNTER_FREQUENCY = 10'000'000;
 
+std::atomic<bool> counterFails{false};
+
 } // namespace
+
+namespace standin {
+
+void setPerformanceCounterFails(bool fails) {
+    counterFails = fails;
+}
+
+} // namespace standin
 
 extern "C" {
 
@@ -78,12 +91,16 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
 }
 
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* count) {
+    if (counterFails)
+        return FALSE;
     auto sinceEpoch = std::chrono::steady_clock::now().time_since_epoch();
     count->QuadPart = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count() / 100;
     return TRUE;
 }
 
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
+    if (counterFails)
+        return FALSE;
     frequency->QuadPart = COUNTER_FREQUENCY;
     return TRUE;
 }

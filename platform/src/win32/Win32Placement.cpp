@@ -253,6 +253,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int command) {
         if (!record)
             return FALSE;
         wasVisible = record->visible;
+        record->created.showCommands.push_back(command);
     }
     switch (command) {
     case SW_HIDE:

@@ -41,6 +41,7 @@ struct WindowClass {
     WNDPROC procedure = nullptr;
     HINSTANCE instance = nullptr;
     ATOM atom = 0;
+    standin::WindowClassInfo registered;
 };
 
 // Class atoms count from here, as for registered window classes on Windows.
@@ -102,6 +103,18 @@ void setWindowCreationFails(bool fails) {
     creationFails = fails;
 }
 
+WindowClassInfo windowClassInfo(const wchar_t* className) {
+    std::lock_guard lock(desktop.mutex);
+    const WindowClass* windowClass = findClass(className);
+    return windowClass ? windowClass->registered : WindowClassInfo{};
+}
+
+WindowInfo windowInfo(HWND hwnd) {
+    std::lock_guard lock(desktop.mutex);
+    WindowRecord* record = findWindow(hwnd);
+    return record ? record->created : WindowInfo{};
+}
+
 void resetWindowSystem() {
     {
         std::lock_guard lock(desktop.mutex);
@@ -136,7 +149,19 @@ ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* windowClass) {
     if (findClass(windowClass->lpszClassName))
         return 0;
     ATOM atom = static_cast<ATOM>(FIRST_CLASS_ATOM + classes.size());
-    classes.push_back({windowClass->lpszClassName, windowClass->lpfnWndProc, windowClass->hInstance, atom});
+    standin::WindowClassInfo info{true,
+                                  windowClass->style,
+                                  windowClass->lpfnWndProc,
+                                  windowClass->cbClsExtra,
+                                  windowClass->cbWndExtra,
+                                  windowClass->hInstance,
+                                  windowClass->hIcon,
+                                  windowClass->hCursor,
+                                  windowClass->hbrBackground,
+                                  windowClass->lpszMenuName != nullptr,
+                                  windowClass->hIconSm};
+    classes.push_back(
+        {windowClass->lpszClassName, windowClass->lpfnWndProc, windowClass->hInstance, atom, info});
     return atom;
 }
 
@@ -161,6 +186,7 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
         record.y = y;
         record.width = width;
         record.height = height;
+        record.created = {true, exStyle, style, x, y, width, height, parent, menu, instance, {}};
         desktop.windows.emplace(hwnd, record);
         if (!(style & WS_CHILD))
             desktop.lastTopLevel = hwnd;
