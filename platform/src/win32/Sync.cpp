@@ -1,6 +1,7 @@
 // Win32 events, waits and the performance counter.
 #include <windows.h>
 
+#include "common/CallTrace.h"
 #include "standin/WindowSystem.h"
 
 #include <atomic>
@@ -37,6 +38,7 @@ void setPerformanceCounterFails(bool fails) {
 extern "C" {
 
 HANDLE WINAPI CreateEventW(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialState, LPCWSTR) {
+    standin::traceCall("CreateEventW");
     Event* event = new Event;
     event->manualReset = manualReset != FALSE;
     event->signaled = initialState != FALSE;
@@ -99,6 +101,7 @@ BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* count) {
 }
 
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
+    standin::traceCall("QueryPerformanceFrequency");
     if (counterFails)
         return FALSE;
     frequency->QuadPart = COUNTER_FREQUENCY;

@@ -1,6 +1,7 @@
 // Process-wide Win32 calls of the stand-in: the module handle, system cursors, the console and DPI awareness.
 #include "win32/Win32Internal.h"
 
+#include "common/CallTrace.h"
 #include "standin/WindowSystem.h"
 
 #include <windows.h>
@@ -58,6 +59,7 @@ BOOL WINAPI AllocConsole(void) {
 
 // The awareness can be set once per process; later calls fail, as on Windows.
 BOOL WINAPI SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT context) {
+    standin::traceCall("SetProcessDpiAwarenessContext");
     auto value = reinterpret_cast<intptr_t>(context);
     if (value > -1 || value < -5)
         return FALSE;

@@ -2,6 +2,7 @@
 // Windows sends for them, default message processing, window data, client sizes and screen metrics.
 #include "win32/Win32Desktop.h"
 
+#include "common/CallTrace.h"
 #include "standin/WindowSystem.h"
 
 #include <cstdint>
@@ -142,6 +143,7 @@ HWND sessionWindow() {
 extern "C" {
 
 ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* windowClass) {
+    standin::traceCall("RegisterClassExW");
     if (!windowClass || windowClass->cbSize != sizeof(WNDCLASSEXW) || !windowClass->lpfnWndProc ||
         !windowClass->lpszClassName || reinterpret_cast<uintptr_t>(windowClass->lpszClassName) < 0x10000)
         return 0;
@@ -168,6 +170,7 @@ ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* windowClass) {
 HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
                             int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                             LPVOID param) {
+    standin::traceCall("CreateWindowExW");
     HWND hwnd;
     int screenX;
     int screenY;
