@@ -68,6 +68,7 @@ void CommandList::DispatchRays(const D3D12_DISPATCH_RAYS_DESC* desc) {
                 problems.push_back(name + " is not inside one live buffer");
             else
                 tableBuffers.emplace_back(buffer, name);
+            reference(buffer);
         }
     }
     // The dispatch reads its tables as shader resources: an upload buffer always can, a default-heap buffer
