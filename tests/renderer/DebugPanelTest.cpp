@@ -10,7 +10,7 @@
 #include "renderer/UiBackend.h"
 #include "renderer/UiDescriptorAllocator.h"
 #include "standin/Gpu.h"
-#include "standin/ImGuiBackend.h"
+#include "standin/CallTrace.h"
 #include "standin/WindowSystem.h"
 #include "support/ImGuiDrawnText.h"
 #include "support/TestWindow.h"
@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -175,21 +176,26 @@ protected:
     D3D12_CPU_DESCRIPTOR_HANDLE rtv = {};
 };
 
-std::vector<std::string> backEndCallsAtNewFrame;
+// What the back ends were called for before the library's own NewFrame.
+std::vector<std::string> callsBeforeNewFrame;
 
 TEST_F(DebugPanelTest, StartsAFrameWithTheRendererBackEndThenTheWin32OneThenTheLibrary) {
     ImGuiContextHook hook;
     hook.Type = ImGuiContextHookType_NewFramePre;
     hook.Callback = [](ImGuiContext*, ImGuiContextHook*) {
-        backEndCallsAtNewFrame = standin::imguiBackendCalls();
+        callsBeforeNewFrame = standin::stopCallTrace();
+        standin::startCallTrace();
     };
     ImGui::AddContextHook(ImGui::GetCurrentContext(), &hook);
-    standin::clearImGuiBackendCalls();
+    standin::startCallTrace();
     int frameCount = ImGui::GetFrameCount();
     frame();
     const std::vector<std::string> expected = {"ImGui_ImplDX12_NewFrame", "ImGui_ImplWin32_NewFrame"};
-    EXPECT_EQ(backEndCallsAtNewFrame, expected);
-    EXPECT_EQ(standin::imguiBackendCalls(), expected);
+    EXPECT_EQ(callsBeforeNewFrame, expected);
+    std::vector<std::string> after = standin::stopCallTrace();
+    EXPECT_EQ(std::count(after.begin(), after.end(), "ImGui_ImplDX12_NewFrame") +
+                  std::count(after.begin(), after.end(), "ImGui_ImplWin32_NewFrame"),
+              0);
     EXPECT_EQ(ImGui::GetFrameCount(), frameCount + 1);
 }
 

@@ -15,7 +15,7 @@
 #include "renderer/RenderTargets.h"
 #include "renderer/UiDescriptorAllocator.h"
 #include "standin/Gpu.h"
-#include "standin/ImGuiBackend.h"
+#include "standin/CallTrace.h"
 #include "standin/Objects.h"
 #include "support/ProgramEnd.h"
 
@@ -60,7 +60,7 @@ struct Run {
     uint64_t shutdownWaitValue = 0;
     uint64_t completedAfterShutdown = 0;
     std::vector<standin::ReleaseCall> releases;
-    std::vector<std::string> backEndCallsAtDestroyContext;
+    std::vector<std::string> backEndCallsBeforeDestroyContext;
     bool backEndsGoneAtDestroyContext = false;
     std::vector<int> freeSlotsAfterShutdown;
     ID3D12DescriptorHeap* allocatorHeapAfterShutdown = nullptr;
@@ -150,8 +150,19 @@ void countedFrame() {
         PostMessageW(window->getHWND(), WM_CLOSE, 0, 0);
 }
 
+// The back-end calls from the start of the run to the context's destruction.
+std::vector<std::string> backEndCalls(std::vector<std::string> calls) {
+    std::erase_if(calls, [](const std::string& call) { return call.rfind("ImGui_Impl", 0) != 0; });
+    return calls;
+}
+
+std::vector<std::string> callsBeforeShutdown;
+
 void noteDestroyContext(ImGuiContext*, ImGuiContextHook*) {
-    run.backEndCallsAtDestroyContext = standin::imguiBackendCalls();
+    std::vector<std::string> calls = callsBeforeShutdown;
+    for (const std::string& call : standin::stopCallTrace())
+        calls.push_back(call);
+    run.backEndCallsBeforeDestroyContext = backEndCalls(calls);
     run.backEndsGoneAtDestroyContext = ImGui::GetIO().BackendRendererUserData == nullptr &&
                                        ImGui::GetIO().BackendPlatformUserData == nullptr;
 }
@@ -167,6 +178,8 @@ void observedShutdown() {
     hook.Callback = noteDestroyContext;
     ImGui::AddContextHook(ImGui::GetCurrentContext(), &hook);
 
+    callsBeforeShutdown = standin::stopCallTrace();
+    standin::startCallTrace();
     standin::recordReleaseCalls(true);
     shutdown();
     standin::recordReleaseCalls(false);
@@ -179,7 +192,7 @@ protected:
         if (!coreLogger)
             initLogging();
         standin::resetGpu();
-        standin::clearImGuiBackendCalls();
+        standin::startCallTrace();
         ProgramEndGuard guard;
         try {
             runProgram({initializeAndHoldOwnedObjects, countedFrame, observedShutdown});
@@ -231,7 +244,7 @@ TEST_F(ShutdownTest, TheAllocatorIsClearedBeforeTheBackEndsShutDownInOrder) {
     // The run never left the fly-through, so the panel was never shown: no UI frame was started.
     const std::vector<std::string> expected = {"ImGui_ImplDX12_Init", "ImGui_ImplWin32_Init",
                                                "ImGui_ImplDX12_Shutdown", "ImGui_ImplWin32_Shutdown"};
-    EXPECT_EQ(run.backEndCallsAtDestroyContext, expected);
+    EXPECT_EQ(run.backEndCallsBeforeDestroyContext, expected);
     EXPECT_TRUE(run.backEndsGoneAtDestroyContext);
     EXPECT_EQ(ImGui::GetCurrentContext(), nullptr);
     // The back end's font descriptor came back after the teardown, into a fresh list.

@@ -1,10 +1,9 @@
-// Inspection of the stand-in's Dear ImGui back ends, for tests.
+// Inspection of the stand-in's Dear ImGui Direct3D 12 back end, for tests.
 #pragma once
 
 #include <windows.h>
 #include <directx/d3d12.h>
 
-#include <string>
 #include <vector>
 
 namespace standin {
@@ -35,11 +34,5 @@ struct ImGuiDx12DrawRecord {
 // Every recorded draw since the start or the last clear, in call order.
 std::vector<ImGuiDx12DrawRecord> imguiDx12Draws();
 void clearImGuiDx12Draws();
-
-// The back ends' Init, NewFrame and Shutdown calls by name ("ImGui_ImplDX12_Init",
-// "ImGui_ImplWin32_NewFrame",
-// ...), oldest first; only the last 1000 are kept. Calls that the back end refuses are kept too.
-std::vector<std::string> imguiBackendCalls();
-void clearImGuiBackendCalls();
 
 } // namespace standin

@@ -14,7 +14,7 @@
 #include "d3d12/Formats.h"
 #include "d3d12/GpuState.h"
 #include "d3d12/Resource.h"
-#include "imgui/BackendCalls.h"
+#include "common/CallTrace.h"
 #include "standin/ImGuiBackend.h"
 
 #include <algorithm>
@@ -127,7 +127,7 @@ bool ImGui_ImplDX12_Init(ID3D12Device* device, int num_frames_in_flight, DXGI_FO
                          ID3D12DescriptorHeap* cbv_srv_heap,
                          D3D12_CPU_DESCRIPTOR_HANDLE font_srv_cpu_desc_handle,
                          D3D12_GPU_DESCRIPTOR_HANDLE font_srv_gpu_desc_handle) {
-    standin::noteImGuiBackendCall("ImGui_ImplDX12_Init");
+    standin::traceCall("ImGui_ImplDX12_Init");
     ImGuiIO& io = ImGui::GetIO();
     if (io.BackendRendererUserData)
         return refuse("initialised twice");
@@ -149,7 +149,7 @@ bool ImGui_ImplDX12_Init(ID3D12Device* device, int num_frames_in_flight, DXGI_FO
 }
 
 void ImGui_ImplDX12_Shutdown() {
-    standin::noteImGuiBackendCall("ImGui_ImplDX12_Shutdown");
+    standin::traceCall("ImGui_ImplDX12_Shutdown");
     BackendData* backend = backendData();
     if (!backend) {
         refuse("shut down without being initialised");
@@ -164,7 +164,7 @@ void ImGui_ImplDX12_Shutdown() {
 }
 
 void ImGui_ImplDX12_NewFrame() {
-    standin::noteImGuiBackendCall("ImGui_ImplDX12_NewFrame");
+    standin::traceCall("ImGui_ImplDX12_NewFrame");
     BackendData* backend = backendData();
     if (!backend) {
         refuse("new frame without being initialised");

@@ -8,7 +8,7 @@
 #include <imgui.h>
 #include <backends/imgui_impl_win32.h>
 
-#include "imgui/BackendCalls.h"
+#include "common/CallTrace.h"
 
 #include <cfloat>
 
@@ -53,7 +53,7 @@ int mouseButtonOf(UINT message) {
 } // namespace
 
 bool ImGui_ImplWin32_Init(void* hwnd) {
-    standin::noteImGuiBackendCall("ImGui_ImplWin32_Init");
+    standin::traceCall("ImGui_ImplWin32_Init");
     ImGuiIO& io = ImGui::GetIO();
     IM_ASSERT(io.BackendPlatformUserData == nullptr && "Already initialized a platform backend!");
     LARGE_INTEGER frequency;
@@ -97,7 +97,7 @@ bool ImGui_ImplWin32_Init(void* hwnd) {
 }
 
 void ImGui_ImplWin32_Shutdown() {
-    standin::noteImGuiBackendCall("ImGui_ImplWin32_Shutdown");
+    standin::traceCall("ImGui_ImplWin32_Shutdown");
     BackendData* data = backendData();
     IM_ASSERT(data != nullptr && "No platform backend to shutdown, or already shutdown?");
     ImGuiIO& io = ImGui::GetIO();
@@ -107,7 +107,7 @@ void ImGui_ImplWin32_Shutdown() {
 }
 
 void ImGui_ImplWin32_NewFrame() {
-    standin::noteImGuiBackendCall("ImGui_ImplWin32_NewFrame");
+    standin::traceCall("ImGui_ImplWin32_NewFrame");
     BackendData* data = backendData();
     IM_ASSERT(data != nullptr && "Did you call ImGui_ImplWin32_Init()?");
     ImGuiIO& io = ImGui::GetIO();

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include "common/CallTrace.h"
 #include "standin/Sound.h"
 
 #include <chrono>
@@ -100,6 +101,7 @@ void resetSound() {
 extern "C" {
 
 BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags) {
+    standin::traceCall("PlaySoundW");
     std::lock_guard lock(soundMutex);
     calls.push_back({sound == nullptr, sound ? sound : L"", module, flags});
     // Any call stops the sound that plays; a null sound does nothing more.

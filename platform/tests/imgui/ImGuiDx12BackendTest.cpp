@@ -6,6 +6,7 @@
 #include "d3d12/GpuFixture.h"
 
 #include <dxgi1_6.h>
+#include "standin/CallTrace.h"
 #include "standin/ImGuiBackend.h"
 #include "support/FakeD3D12.h"
 #include "support/ImGuiTestContext.h"
@@ -73,7 +74,7 @@ TEST_F(ImGuiDx12BackendTest, StartRefusesAFontDescriptorOutsideTheShaderVisibleH
 }
 
 TEST_F(ImGuiDx12BackendTest, FontAtlasIsBuiltWithTheFirstFrameAndUsesTheFontDescriptor) {
-    standin::clearImGuiBackendCalls();
+    standin::startCallTrace();
     ASSERT_TRUE(init(&gpu.heap, cpuStart + increment, gpuStart + increment));
     EXPECT_FALSE(standin::imguiDx12State().deviceObjectsCreated);
     frame();
@@ -87,7 +88,7 @@ TEST_F(ImGuiDx12BackendTest, FontAtlasIsBuiltWithTheFirstFrameAndUsesTheFontDesc
     ImGui_ImplDX12_Shutdown();
     const std::vector<std::string> calls = {"ImGui_ImplDX12_Init", "ImGui_ImplDX12_NewFrame",
                                             "ImGui_ImplDX12_Shutdown"};
-    EXPECT_EQ(standin::imguiBackendCalls(), calls);
+    EXPECT_EQ(standin::stopCallTrace(), calls);
 }
 
 // Draws into a stand-in command list, over a back buffer with its render-target view.

@@ -1,7 +1,7 @@
 // The stand-in's Dear ImGui Win32 back end: silent until initialised, then feeding io from the messages.
 #include <windows.h>
 
-#include "standin/ImGuiBackend.h"
+#include "standin/CallTrace.h"
 #include "standin/WindowSystem.h"
 #include "support/TestWindow.h"
 
@@ -127,16 +127,14 @@ TEST_F(ImGuiWin32Test, NewFrameTakesTheClientSizeAndAPositiveTimeStep) {
     EXPECT_GT(io.DeltaTime, 0.0f);
 }
 
-TEST_F(ImGuiWin32Test, InitNewFrameAndShutdownAreKeptInOrder) {
-    standin::clearImGuiBackendCalls();
+TEST_F(ImGuiWin32Test, InitNewFrameAndShutdownAreTraced) {
+    standin::startCallTrace();
     initialise();
     ImGui_ImplWin32_NewFrame();
     ImGui_ImplWin32_Shutdown();
     const std::vector<std::string> expected = {"ImGui_ImplWin32_Init", "ImGui_ImplWin32_NewFrame",
                                                "ImGui_ImplWin32_Shutdown"};
-    EXPECT_EQ(standin::imguiBackendCalls(), expected);
-    standin::clearImGuiBackendCalls();
-    EXPECT_TRUE(standin::imguiBackendCalls().empty());
+    EXPECT_EQ(standin::stopCallTrace(), expected);
 }
 
 } // namespace
