@@ -24,7 +24,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -176,6 +175,12 @@ protected:
     D3D12_CPU_DESCRIPTOR_HANDLE rtv = {};
 };
 
+// The back-end calls of a call trace.
+std::vector<std::string> backEndCalls(std::vector<std::string> calls) {
+    std::erase_if(calls, [](const std::string& call) { return call.rfind("ImGui_Impl", 0) != 0; });
+    return calls;
+}
+
 // What the back ends were called for before the library's own NewFrame.
 std::vector<std::string> callsBeforeNewFrame;
 
@@ -183,7 +188,7 @@ TEST_F(DebugPanelTest, StartsAFrameWithTheRendererBackEndThenTheWin32OneThenTheL
     ImGuiContextHook hook;
     hook.Type = ImGuiContextHookType_NewFramePre;
     hook.Callback = [](ImGuiContext*, ImGuiContextHook*) {
-        callsBeforeNewFrame = standin::stopCallTrace();
+        callsBeforeNewFrame = backEndCalls(standin::stopCallTrace());
         standin::startCallTrace();
     };
     ImGui::AddContextHook(ImGui::GetCurrentContext(), &hook);
@@ -192,10 +197,7 @@ TEST_F(DebugPanelTest, StartsAFrameWithTheRendererBackEndThenTheWin32OneThenTheL
     frame();
     const std::vector<std::string> expected = {"ImGui_ImplDX12_NewFrame", "ImGui_ImplWin32_NewFrame"};
     EXPECT_EQ(callsBeforeNewFrame, expected);
-    std::vector<std::string> after = standin::stopCallTrace();
-    EXPECT_EQ(std::count(after.begin(), after.end(), "ImGui_ImplDX12_NewFrame") +
-                  std::count(after.begin(), after.end(), "ImGui_ImplWin32_NewFrame"),
-              0);
+    EXPECT_TRUE(backEndCalls(standin::stopCallTrace()).empty()) << "each back end starts the frame once";
     EXPECT_EQ(ImGui::GetFrameCount(), frameCount + 1);
 }
 

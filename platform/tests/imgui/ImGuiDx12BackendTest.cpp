@@ -88,7 +88,9 @@ TEST_F(ImGuiDx12BackendTest, FontAtlasIsBuiltWithTheFirstFrameAndUsesTheFontDesc
     ImGui_ImplDX12_Shutdown();
     const std::vector<std::string> calls = {"ImGui_ImplDX12_Init", "ImGui_ImplDX12_NewFrame",
                                             "ImGui_ImplDX12_Shutdown"};
-    EXPECT_EQ(standin::stopCallTrace(), calls);
+    std::vector<std::string> traced = standin::stopCallTrace();
+    std::erase_if(traced, [](const std::string& call) { return call.rfind("ImGui_Impl", 0) != 0; });
+    EXPECT_EQ(traced, calls);
 }
 
 // Draws into a stand-in command list, over a back buffer with its render-target view.

@@ -134,7 +134,9 @@ TEST_F(ImGuiWin32Test, InitNewFrameAndShutdownAreTraced) {
     ImGui_ImplWin32_Shutdown();
     const std::vector<std::string> expected = {"ImGui_ImplWin32_Init", "ImGui_ImplWin32_NewFrame",
                                                "ImGui_ImplWin32_Shutdown"};
-    EXPECT_EQ(standin::stopCallTrace(), expected);
+    std::vector<std::string> calls = standin::stopCallTrace();
+    std::erase_if(calls, [](const std::string& call) { return call.rfind("ImGui_Impl", 0) != 0; });
+    EXPECT_EQ(calls, expected);
 }
 
 } // namespace
