@@ -4,6 +4,7 @@
 #include "d3d12/Device.h"
 #include "d3d12/GpuState.h"
 #include "d3d12/RootSignature.h"
+#include "d3d12/ShaderBindings.h"
 #include "d3d12/ShaderBytecode.h"
 
 #include <algorithm>
@@ -167,6 +168,8 @@ HRESULT Device::CreateStateObject(const D3D12_STATE_OBJECT_DESC* desc, REFIID ri
                           "', which no library exports";
         names.push_back(narrow(group->HitGroupExport));
     }
+    if (problem.empty())
+        problem = checkStateObjectShaders(*desc);
     if (problem.empty() && desc->Type == D3D12_STATE_OBJECT_TYPE_RAYTRACING_PIPELINE) {
         if (libraries == 0 || names.empty())
             problem = "a ray-tracing pipeline needs a DXIL library with exports";
