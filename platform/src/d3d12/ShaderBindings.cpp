@@ -142,7 +142,8 @@ std::string checkBinding(const ShaderBinding& binding, D3D12_SHADER_VISIBILITY s
             if (single && visibleTo(sampler.ShaderVisibility, stage) &&
                 sampler.ShaderRegister == binding.registerIndex && sampler.RegisterSpace == binding.space)
                 return "";
-    return "binds " + describeBinding(binding) + ", which no root parameter visible to it covers";
+    return "binds " + describeBinding(binding) +
+           ", which no root parameter or static sampler visible to it covers";
 }
 
 } // namespace

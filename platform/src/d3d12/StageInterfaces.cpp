@@ -34,6 +34,19 @@ std::string semanticOf(const SignatureElement& element) {
     return element.semanticName + std::to_string(element.semanticIndex);
 }
 
+// "register 1 (xy, float)".
+std::string placeOf(const SignatureElement& element) {
+    std::string components;
+    for (int i = 0; i < 4; ++i)
+        if (element.mask & (1u << i))
+            components += "xyzw"[i];
+    const char* type = element.componentType == D3D_REGISTER_COMPONENT_UINT32    ? "uint"
+                       : element.componentType == D3D_REGISTER_COMPONENT_SINT32  ? "int"
+                       : element.componentType == D3D_REGISTER_COMPONENT_FLOAT32 ? "float"
+                                                                                 : "other";
+    return "register " + std::to_string(element.registerIndex) + " (" + components + ", " + type + ")";
+}
+
 const SignatureElement* findOutput(const ShaderEntry& stage, const SignatureElement& input) {
     for (const std::vector<SignatureElement>* outputs : {&stage.outputs, &stage.primitiveOutputs})
         for (const SignatureElement& output : *outputs)
@@ -63,11 +76,8 @@ std::string checkStageInterfaces(const ShaderReflection& amplification, const Sh
             return "the pixel shader reads " + semanticOf(input) + ", which " + before + " does not write";
         if (output->registerIndex != input.registerIndex || output->componentType != input.componentType ||
             (input.mask & ~output->mask) != 0)
-            return "the pixel shader reads " + semanticOf(input) + " at register " +
-                   std::to_string(input.registerIndex) + ", mask " + std::to_string(input.mask) + ", type " +
-                   std::to_string(input.componentType) + ", but " + before + " writes it at register " +
-                   std::to_string(output->registerIndex) + ", mask " + std::to_string(output->mask) +
-                   ", type " + std::to_string(output->componentType);
+            return "the pixel shader reads " + semanticOf(input) + " at " + placeOf(input) + ", but " +
+                   before + " writes it at " + placeOf(*output);
     }
     return "";
 }
