@@ -139,12 +139,14 @@ TEST_F(InitializeTest, CompletesWithoutValidationFinding) {
     EXPECT_TRUE(startupFindings.empty()) << joined(startupFindings);
 }
 
-// Where the build found the real compiler, start-up runs on its DXIL, and the stand-in checked every pipeline
-// against its root signature (CompletesWithoutValidationFinding).
+// Where the build found the real compiler, start-up runs on its DXIL (the embedded denoise program too), and
+// the stand-in checked every pipeline and the state object against its root signature
+// (CompletesWithoutValidationFinding).
 TEST_F(InitializeTest, PipelinesRunOnRealDxilWhereTheBuildFoundTheCompiler) {
     if (!standin::realShaderCompilerFound())
         GTEST_SKIP() << "no real shader compiler in this build";
-    for (ID3D12PipelineState* pipeline : {geometryPipeline, shadingPipeline, postPipeline}) {
+    ASSERT_NE(rtStateObject, nullptr);
+    for (ID3D12PipelineState* pipeline : {geometryPipeline, shadingPipeline, postPipeline, denoisePipeline}) {
         standin::PipelineInfo info = standin::describePipeline(pipeline);
         for (const std::vector<uint8_t>* stage : {&info.as, &info.ms, &info.ps, &info.cs, &info.vs}) {
             if (stage->empty())
