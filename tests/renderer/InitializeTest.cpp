@@ -8,6 +8,7 @@
 #include "core/RootSignature.h"
 #include "core/Shader.h"
 #include "renderer/DebugPanelSetup.h"
+#include "renderer/DeviceSetup.h"
 #include "renderer/FrameObjects.h"
 #include "renderer/Input.h"
 #include "renderer/Logging.h"
@@ -15,12 +16,14 @@
 #include "renderer/PassPipelines.h"
 #include "renderer/UiBackend.h"
 #include "renderer/UiDescriptorAllocator.h"
+#include "standin/CallTrace.h"
 #include "standin/Dxc.h"
 #include "standin/Gpu.h"
 #include "standin/ImGuiBackend.h"
 #include "standin/Sound.h"
 #include "support/ProgramEnd.h"
 #include "support/SamplerExpectations.h"
+#include "StartupSteps.h"
 
 #include <directx/d3d12.h>
 #include <dxguids/dxguids.h>
@@ -44,6 +47,19 @@ std::string joined(const std::vector<std::string>& lines) {
     return text;
 }
 
+// The first call from `start` on that is not the expected one, with the step it belongs to; empty when all
+// are.
+std::string firstDifference(const std::vector<std::string>& calls, size_t start,
+                            const std::vector<ExpectedCall>& expected) {
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const std::string actual = start + i < calls.size() ? calls[start + i] : "no call";
+        if (actual != expected[i].call)
+            return expected[i].step + ": call " + std::to_string(start + i) + " is " + actual + ", not " +
+                   expected[i].call;
+    }
+    return "";
+}
+
 std::string stageAndEntryOf(const std::vector<uint8_t>& bytecode) {
     standin::StandinBytecode parsed;
     if (!standin::parseStandinBytecode(bytecode.data(), bytecode.size(), &parsed))
@@ -58,13 +74,21 @@ protected:
             initLogging();
         standin::resetGpu();
         standin::clearDxcCompiles();
+        // Cleared, so that only start-up can have set it.
+        running = false;
         ProgramEndGuard guard;
+        standin::startCallTrace();
         try {
             initialized = initialize();
         } catch (const ProgramEnded& ended) {
             startupStop = "start-up ended the program with code " + std::to_string(ended.exitCode);
         }
+        calls = standin::stopCallTrace();
         standin::waitForGpuIdle();
+        // Later tests submit work of their own, which moves the frame values on.
+        fenceValuesAfterStartup = {fenceValues[0], fenceValues[1]};
+        uploadFenceValueAfterStartup = uploadFenceValue;
+        completedAfterStartup = fence ? fence->GetCompletedValue() : 0;
         startupFindings = standin::validationErrors();
         compiles = standin::dxcCompiles();
     }
@@ -96,11 +120,58 @@ protected:
     static inline std::string startupStop;
     static inline std::vector<std::string> startupFindings;
     static inline std::vector<standin::DxcCompileRecord> compiles;
+    static inline std::vector<std::string> calls;
+    static inline std::vector<uint64_t> fenceValuesAfterStartup;
+    static inline uint64_t uploadFenceValueAfterStartup = 0;
+    static inline uint64_t completedAfterStartup = 0;
 };
 
 TEST_F(InitializeTest, CompletesWithoutValidationFinding) {
     EXPECT_TRUE(initialized);
     EXPECT_TRUE(startupFindings.empty()) << joined(startupFindings);
+}
+
+// The steps that make platform calls come in their order; the scene import lies between the constant buffers
+// and the debug panel.
+TEST_F(InitializeTest, TakesItsStepsInOrder) {
+    const std::vector<ExpectedCall> before = expectedCalls(STEPS_BEFORE_THE_SCENE);
+    const std::vector<ExpectedCall> after = expectedCalls(STEPS_AFTER_THE_SCENE);
+    ASSERT_GE(calls.size(), before.size() + after.size()) << joined(calls);
+    EXPECT_EQ(firstDifference(calls, 0, before), "") << joined(calls);
+    EXPECT_EQ(firstDifference(calls, calls.size() - after.size(), after), "") << joined(calls);
+}
+
+TEST_F(InitializeTest, TheThreeHeapsHoldTheirFixedNumbersOfDescriptors) {
+    struct Expected {
+        const char* name;
+        const DescriptorHeap* heap;
+        D3D12_DESCRIPTOR_HEAP_TYPE type;
+        UINT descriptors;
+        D3D12_DESCRIPTOR_HEAP_FLAGS flags;
+    };
+    const Expected expected[] = {
+        {"dsvHeap", &dsvHeap, D3D12_DESCRIPTOR_HEAP_TYPE_DSV, 16, D3D12_DESCRIPTOR_HEAP_FLAG_NONE},
+        {"rtvHeap", &rtvHeap, D3D12_DESCRIPTOR_HEAP_TYPE_RTV, 64, D3D12_DESCRIPTOR_HEAP_FLAG_NONE},
+        {"srvHeap", &srvHeap, D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, 512,
+         D3D12_DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE},
+    };
+    for (const Expected& each : expected) {
+        SCOPED_TRACE(each.name);
+        ASSERT_NE(each.heap->heap, nullptr);
+        const D3D12_DESCRIPTOR_HEAP_DESC desc = each.heap->heap->GetDesc();
+        EXPECT_EQ(desc.Type, each.type);
+        EXPECT_EQ(desc.NumDescriptors, each.descriptors);
+        EXPECT_EQ(desc.Flags, each.flags);
+        EXPECT_EQ(desc.NodeMask, 0u);
+    }
+}
+
+// Every upload of start-up has finished, and both frame slots go on from the first value no upload used, so
+// that no frame wait is met by a value an upload left behind.
+TEST_F(InitializeTest, TheFramesContinueTheFenceAfterTheUploads) {
+    EXPECT_EQ(completedAfterStartup, uploadFenceValueAfterStartup - 1);
+    EXPECT_EQ(fenceValuesAfterStartup,
+              (std::vector<uint64_t>{uploadFenceValueAfterStartup, uploadFenceValueAfterStartup}));
 }
 
 TEST_F(InitializeTest, CompilesTheThreePassSourcesStageByStageWithOneOptimisationArgument) {

@@ -62,6 +62,7 @@ void CommandList::DispatchRays(const D3D12_DISPATCH_RAYS_DESC* desc) {
             auto buffer = findBuffer(table.start);
             if (!buffer || table.start + table.size > buffer->gpuAddress + buffer->desc.Width)
                 problems.push_back(name + " is not inside one live buffer");
+            reference(buffer);
         }
     }
     for (const std::string& problem : problems)

@@ -1,6 +1,8 @@
 // The stand-in compiler object (IDxcCompiler and IDxcCompiler3) and its results.
 #include "dxc/DxcInternal.h"
 
+#include "common/CallTrace.h"
+
 #include <mutex>
 #include <set>
 #include <vector>
@@ -180,6 +182,7 @@ public:
                                       const DxcDefine* pDefines, UINT32 defineCount,
                                       IDxcIncludeHandler* pIncludeHandler,
                                       IDxcOperationResult** ppResult) override {
+        traceCall("IDxcCompiler::Compile");
         if (!ppResult)
             return E_POINTER;
         *ppResult = nullptr;
@@ -226,6 +229,7 @@ public:
     HRESULT STDMETHODCALLTYPE Compile(const DxcBuffer* pSource, LPCWSTR* pArguments, UINT32 argCount,
                                       IDxcIncludeHandler* pIncludeHandler, REFIID riid,
                                       LPVOID* ppResult) override {
+        traceCall("IDxcCompiler3::Compile");
         if (!ppResult)
             return E_POINTER;
         *ppResult = nullptr;
