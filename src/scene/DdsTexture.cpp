@@ -20,8 +20,12 @@
 namespace {
 
 // Every texture loaded, in load order. Textures live until the process ends, like the scene buffers; this
-// list owns them, since nothing else but their views refers to them.
-std::vector<ID3D12Resource*> loadedTextures;
+// list owns them, since nothing else but their views refers to them. It is never destroyed, so that it still
+// holds them while the process ends.
+std::vector<ID3D12Resource*>& loadedTextures() {
+    static auto* textures = new std::vector<ID3D12Resource*>;
+    return *textures;
+}
 
 struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
@@ -96,7 +100,7 @@ uint32_t loadDdsTexture(std::string filePath) {
                                              D3D12_RESOURCE_STATE_COMMON, 0, IID_PPV_ARGS(&tex_rsc)),
              "device->CreateCommittedResource( &default_heap_props, D3D12_HEAP_FLAG_NONE, &tex_desc, "
              "D3D12_RESOURCE_STATE_COMMON, 0, IID_PPV_ARGS(&tex_rsc))");
-    loadedTextures.push_back(tex_rsc);
+    loadedTextures().push_back(tex_rsc);
 
     // The texel data are handed over in place, straight from the file's block.
     std::vector<D3D12_SUBRESOURCE_DATA> subresources;

@@ -355,7 +355,8 @@ TEST_F(BuildRuleTest, AStructureBufferIsNeverTransitioned) {
 }
 
 TEST_F(BuildRuleTest, PrebuildQuirksReportZeroSizes) {
-    D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS inputs = inputsOf(setup().geometry);
+    const BuildSetup s = setup();
+    D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS inputs = inputsOf(s.geometry);
     D3D12_RAYTRACING_ACCELERATION_STRUCTURE_PREBUILD_INFO sizes{};
     standin::setPrebuildQuirks({true, false});
     device->GetRaytracingAccelerationStructurePrebuildInfo(&inputs, &sizes);
