@@ -2,6 +2,8 @@
 # with dxc on Windows and with the stand-in compiler elsewhere, and turns the bytes into a generated source
 # of the lantern library that defines DenoiseCS and DenoiseCSSize (src/raytracing/DenoiseProgram.h).
 set(DENOISE_SOURCE ${CMAKE_SOURCE_DIR}/src/raytracing/Denoise.hlsl)
+# The filter itself, which the program includes (and the tests compile as C++).
+set(DENOISE_FILTER ${CMAKE_SOURCE_DIR}/src/raytracing/DenoiseFilter.hlsli)
 set(DENOISE_OUTPUT_DIR ${CMAKE_BINARY_DIR}/generated)
 set(DENOISE_OBJECT ${DENOISE_OUTPUT_DIR}/DenoiseCS.cso)
 set(DENOISE_CPP ${DENOISE_OUTPUT_DIR}/DenoiseCS.cpp)
@@ -20,7 +22,7 @@ add_custom_command(
     OUTPUT ${DENOISE_OBJECT}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${DENOISE_OUTPUT_DIR}
     COMMAND ${DENOISE_COMPILER} -T cs_6_0 -E DenoiseCS -Fo ${DENOISE_OBJECT} ${DENOISE_SOURCE}
-    DEPENDS ${DENOISE_SOURCE} ${DENOISE_COMPILER_TARGET}
+    DEPENDS ${DENOISE_SOURCE} ${DENOISE_FILTER} ${DENOISE_COMPILER_TARGET}
     COMMENT "Compiling the denoise program"
     VERBATIM)
 add_custom_command(

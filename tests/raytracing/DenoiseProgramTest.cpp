@@ -23,22 +23,27 @@ TEST(DenoiseProgramTest, EmbeddedProgramIsTheComputeEntryOfTheCurrentSource) {
     EXPECT_EQ(embedded.entry, "DenoiseCS");
     EXPECT_EQ(embedded.exports, std::vector<std::string>{"DenoiseCS"});
 
-    // Compiled again now, the source gives the same container: the embedding is not stale.
+    // Compiled again now, the source (with the filter it includes) gives the same container: the embedding
+    // is not stale.
     IDxcUtils* utils = nullptr;
     IDxcCompiler3* compiler = nullptr;
     IDxcBlobEncoding* source = nullptr;
+    IDxcIncludeHandler* includeHandler = nullptr;
     IDxcResult* result = nullptr;
     IDxcBlob* object = nullptr;
     ASSERT_EQ(DxcCreateInstance(CLSID_DxcUtils, IID_PPV_ARGS(&utils)), S_OK);
     ASSERT_EQ(DxcCreateInstance(CLSID_DxcCompiler, IID_PPV_ARGS(&compiler)), S_OK);
+    ASSERT_EQ(utils->CreateDefaultIncludeHandler(&includeHandler), S_OK);
     ASSERT_EQ(utils->LoadFile(L"src/raytracing/Denoise.hlsl", nullptr, &source), S_OK);
     DxcBuffer buffer{source->GetBufferPointer(), source->GetBufferSize(), DXC_CP_ACP};
     LPCWSTR arguments[] = {L"-T", L"cs_6_0", L"-E", L"DenoiseCS", L"src/raytracing/Denoise.hlsl"};
-    ASSERT_EQ(compiler->Compile(&buffer, arguments, 5, nullptr, IID_PPV_ARGS(&result)), S_OK);
+    ASSERT_EQ(compiler->Compile(&buffer, arguments, 5, includeHandler, IID_PPV_ARGS(&result)), S_OK);
     ASSERT_EQ(result->GetOutput(DXC_OUT_OBJECT, IID_PPV_ARGS(&object), nullptr), S_OK);
+    ASSERT_NE(object, nullptr);
     EXPECT_EQ(std::string(static_cast<const char*>(object->GetBufferPointer()), object->GetBufferSize()),
               std::string(reinterpret_cast<const char*>(DenoiseCS), DenoiseCSSize));
-    for (IUnknown* done : std::initializer_list<IUnknown*>{object, result, source, compiler, utils})
+    for (IUnknown* done :
+         std::initializer_list<IUnknown*>{object, result, source, includeHandler, compiler, utils})
         done->Release();
 }
 

@@ -25,11 +25,11 @@
 
 namespace {
 
-// The three heaps of the device set-up come first; the fourth is the debug panel's.
+// The three heaps of the device set-up and the shadow maps' one come first; the fifth is the debug panel's.
 void refuseTheDebugPanelsHeap() {
     if (!coreLogger)
         initLogging();
-    standin::failCall("CreateDescriptorHeap", false, E_OUTOFMEMORY, 3);
+    standin::failCall("CreateDescriptorHeap", false, E_OUTOFMEMORY, 4);
 }
 
 int renderedFrames = 0;

@@ -7,6 +7,8 @@
 #include "core/GpuSync.h"
 #include "core/RootSignature.h"
 #include "core/Shader.h"
+#include "raytracing/RaytracingPipeline.h"
+#include "raytracing/ShadowMaps.h"
 #include "renderer/DebugPanelSetup.h"
 #include "renderer/DeviceSetup.h"
 #include "renderer/FrameObjects.h"
@@ -188,8 +190,10 @@ TEST_F(InitializeTest, CompilesTheThreePassSourcesStageByStageWithOneOptimisatio
         {L"src/Shaders/Post.hlsl", L"VertexMain", L"vs_6_7"},
         {L"src/Shaders/Post.hlsl", L"PixelMain", L"ps_6_7"},
     };
-    ASSERT_EQ(compiles.size(), std::size(expected));
-    for (size_t i = 0; i < compiles.size(); ++i) {
+    // The pass sources come first; the ray-tracing library, compiled after them, is the last.
+    ASSERT_EQ(compiles.size(), std::size(expected) + 1);
+    EXPECT_EQ(compiles.back().targetProfile, L"lib_6_3");
+    for (size_t i = 0; i < std::size(expected); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(compiles[i].sourceName, expected[i].file);
         EXPECT_EQ(compiles[i].entryPoint, expected[i].entry);
@@ -262,6 +266,19 @@ TEST_F(InitializeTest, PostRootSignatureHasTheColourTableAndFourSettingsForThePi
     ASSERT_EQ(info.staticSamplers.size(), 1u);
     expectTopMipSampler(info.staticSamplers[0], D3D12_FILTER_MIN_MAG_MIP_POINT,
                         D3D12_TEXTURE_ADDRESS_MODE_CLAMP, 0);
+}
+
+TEST_F(InitializeTest, TheShadowStageIsMadeWithTheShadowMapInSlotFive) {
+    EXPECT_NE(rtRootSignature, nullptr);
+    EXPECT_NE(rtStateObject, nullptr);
+    EXPECT_NE(shaderTable, nullptr);
+    EXPECT_NE(denoisePipeline, nullptr);
+    EXPECT_EQ(rtConstantsBuffer.resource->GetDesc().Width, 512u);
+    EXPECT_EQ(descriptorIndices.shadowMapIndex, 5u);
+    EXPECT_EQ(shadowMapNoisySrvGpu.ptr, srvHeap.gpuStart.ptr + 7 * srvHeap.incrementSize);
+    ASSERT_NE(shadowMap, nullptr);
+    EXPECT_EQ(shadowMap->GetDesc().Width, window->getWidth());
+    EXPECT_EQ(shadowMap->GetDesc().Height, window->getHeight());
 }
 
 TEST_F(InitializeTest, TheCommandListIsLeftClosedOnTwoDistinctDirectAllocators) {
