@@ -3,6 +3,7 @@
 
 #include "core/RootSignature.h"
 #include "GpuFixture.h"
+#include "standin/Dxc.h"
 #include "support/ProgramStop.h"
 #include "support/TempDirectory.h"
 
@@ -31,6 +32,9 @@ std::vector<uint8_t> bytesOf(IDxcBlob* blob) {
 
 class PipelinesTest : public GpuFixture {
 protected:
+    // Placeholder stages of the stand-in's own compiler: these tests are of the pipeline descriptions.
+    standin::StandinCompilerScope standinCompiler;
+
     void SetUp() override {
         GpuFixture::SetUp();
         ASSERT_EQ(DxcCreateInstance(CLSID_DxcCompiler, IID_PPV_ARGS(&hlslCompiler)), S_OK);

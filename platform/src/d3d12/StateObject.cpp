@@ -4,6 +4,7 @@
 #include "d3d12/Device.h"
 #include "d3d12/GpuState.h"
 #include "d3d12/RootSignature.h"
+#include "d3d12/ShaderBindings.h"
 #include "d3d12/ShaderBytecode.h"
 
 #include <algorithm>
@@ -197,6 +198,8 @@ HRESULT Device::CreateStateObject(const D3D12_STATE_OBJECT_DESC* desc, REFIID ri
     for (size_t i = 0; i < names.size() && problem.empty(); ++i)
         if (std::find(names.begin() + i + 1, names.end(), names[i]) != names.end())
             problem = "the export name '" + names[i] + "' is used twice";
+    if (problem.empty())
+        problem = checkStateObjectShaders(*desc);
     if (problem.empty() && desc->Type == D3D12_STATE_OBJECT_TYPE_RAYTRACING_PIPELINE) {
         if (libraries == 0 || names.empty())
             problem = "a ray-tracing pipeline needs a DXIL library with exports";
