@@ -1,7 +1,7 @@
 // Validation of a parsed file: buffer views within their buffers, accessors within their views (sparse parts
-// included), tightly packed indices below the vertex count of their primitive, single-parent node trees
-// without cycles, and no size computation that overflows. Data that is not loaded yet is not looked at, so
-// the checks that need it pass until cgltf_load_buffers has run.
+// included), primitives with a known mode and vertices, tightly packed indices below the vertex count of
+// their primitive, single-parent node trees without cycles, and no size computation that overflows. Data that
+// is not loaded yet is not looked at, so the checks that need it pass until cgltf_load_buffers has run.
 #include "GltfInternal.h"
 
 #include <vector>
@@ -60,13 +60,11 @@ cgltf_result checkAccessor(const cgltf_accessor& accessor) {
     return accessor.is_sparse ? checkSparse(accessor, size) : cgltf_result_success;
 }
 
-// Index values that cannot be read (no view, or data not loaded) are 0, as unpacking leaves them, so with
-// indices present there must be at least one vertex.
+// Index values that cannot be read (no view, or data not loaded) are 0, as unpacking leaves them, which the
+// primitive's vertex count (never 0) allows.
 cgltf_result checkIndexValues(const cgltf_accessor& indices, cgltf_size vertexCount) {
     if (indices.count == 0)
         return cgltf_result_success;
-    if (vertexCount == 0)
-        return cgltf_result_data_too_short;
     std::vector<bool> replaced;
     if (indices.is_sparse) {
         const cgltf_accessor_sparse& sparse = indices.sparse;
@@ -98,6 +96,10 @@ cgltf_result checkIndexValues(const cgltf_accessor& indices, cgltf_size vertexCo
 }
 
 cgltf_result checkPrimitive(const cgltf_primitive& primitive) {
+    // A known mode, and vertices: at least one attribute, the first with elements.
+    if (primitive.type == cgltf_primitive_type_invalid || primitive.attributes_count == 0 ||
+        primitive.attributes[0].data->count == 0)
+        return cgltf_result_invalid_gltf;
     for (cgltf_size i = 1; i < primitive.attributes_count; ++i)
         if (primitive.attributes[i].data->count != primitive.attributes[0].data->count)
             return cgltf_result_invalid_gltf;
@@ -108,9 +110,6 @@ cgltf_result checkPrimitive(const cgltf_primitive& primitive) {
     // Only vertex attributes may be strided: indices are tightly packed.
     if (primitive.indices->stride != componentSize(primitive.indices->component_type))
         return cgltf_result_invalid_gltf;
-    // A primitive without attributes has no vertex count to check against; its users skip it.
-    if (primitive.attributes_count == 0)
-        return cgltf_result_success;
     return checkIndexValues(*primitive.indices, primitive.attributes[0].data->count);
 }
 

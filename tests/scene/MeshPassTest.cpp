@@ -188,7 +188,6 @@ TEST(MeshPass, SkippedPrimitivesPrintOneLineEachAndLeaveNothing) {
     for (int mode : {0, 1, 2, 3, 5, 6}) // points, lines, loop, strip, triangle strip, fan
         skipped.push_back(primitive({{"POSITION", positions}}, indices, -1, mode));
     skipped.push_back(primitive({{"POSITION", positions}}));             // triangles without indices
-    skipped.push_back(primitive(Json::object(), indices));               // indices without any attribute
     skipped.push_back(primitive({{"POSITION", positions}}, twoIndices)); // no whole triangle
     int tooMany =
         builder.addAccessor(Json{{"componentType", GL_FLOAT}, {"count", 1ull << 32}, {"type", "VEC3"}});
