@@ -60,6 +60,17 @@ cgltf_result checkAccessor(const cgltf_accessor& accessor) {
     return accessor.is_sparse ? checkSparse(accessor, size) : cgltf_result_success;
 }
 
+// The highest of count tightly packed indices of type T (indices are never strided).
+template <typename T> T highestIndex(const uint8_t* at, cgltf_size count) {
+    T highest = 0;
+    for (cgltf_size k = 0; k < count; ++k) {
+        T value;
+        std::memcpy(&value, at + k * sizeof(T), sizeof(T));
+        highest = value > highest ? value : highest;
+    }
+    return highest;
+}
+
 // Index values that cannot be read (no view, or data not loaded) are 0, as unpacking leaves them, which the
 // primitive's vertex count (never 0) allows.
 cgltf_result checkIndexValues(const cgltf_accessor& indices, cgltf_size vertexCount) {
@@ -89,8 +100,16 @@ cgltf_result checkIndexValues(const cgltf_accessor& indices, cgltf_size vertexCo
     const uint8_t* element = indices.buffer_view ? accessorBytes(&indices) : nullptr;
     if (!element)
         return cgltf_result_success;
+    if (replaced.empty()) {
+        bool inRange = indices.component_type == cgltf_component_type_r_8u
+                           ? highestIndex<uint8_t>(element, indices.count) < vertexCount
+                       : indices.component_type == cgltf_component_type_r_16u
+                           ? highestIndex<uint16_t>(element, indices.count) < vertexCount
+                           : highestIndex<uint32_t>(element, indices.count) < vertexCount;
+        return inRange ? cgltf_result_success : cgltf_result_data_too_short;
+    }
     for (cgltf_size k = 0; k < indices.count; ++k, element += indices.stride)
-        if ((replaced.empty() || !replaced[k]) && readInteger(element, indices.component_type) >= vertexCount)
+        if (!replaced[k] && readInteger(element, indices.component_type) >= vertexCount)
             return cgltf_result_data_too_short;
     return cgltf_result_success;
 }
