@@ -154,8 +154,18 @@ const Case cases[] = {
      Step::Validate, cgltf_result_data_too_short},
     {"view past its buffer", json([](GltfBuilder& b) { b.root["bufferViews"][1]["byteLength"] = 64; }),
      Step::Validate, cgltf_result_data_too_short},
-    {"index beyond the vertex count", json([](GltfBuilder& b) {
+    {"8-bit index beyond the vertex count", json([](GltfBuilder& b) {
          b.addIndices(std::vector<uint8_t>{0, 1, 3});
+         b.root["meshes"][0]["primitives"][0]["indices"] = 2;
+     }),
+     Step::Validate, cgltf_result_data_too_short},
+    {"16-bit index beyond the vertex count", json([](GltfBuilder& b) {
+         b.addIndices(std::vector<uint16_t>{0, 2, 1, 65535, 2, 0});
+         b.root["meshes"][0]["primitives"][0]["indices"] = 2;
+     }),
+     Step::Validate, cgltf_result_data_too_short},
+    {"32-bit index beyond the vertex count", json([](GltfBuilder& b) {
+         b.addIndices(std::vector<uint32_t>{0, 1, 2, 2, 1, 3});
          b.root["meshes"][0]["primitives"][0]["indices"] = 2;
      }),
      Step::Validate, cgltf_result_data_too_short},
