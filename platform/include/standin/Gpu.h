@@ -172,6 +172,18 @@ bool describeAccelerationStructure(D3D12_GPU_VIRTUAL_ADDRESS address, Accelerati
 // The export a 32-byte shader identifier names ("" for an unknown or zero identifier).
 std::string shaderIdentifierExport(const void* identifier);
 
+struct StateObjectInfo {
+    bool valid = false;
+    D3D12_STATE_OBJECT_TYPE type{};
+    std::vector<D3D12_STATE_SUBOBJECT_TYPE> subobjects; // in the description's order
+    UINT listedExports = 0;           // exports named in the libraries' export lists (0: every export)
+    std::vector<std::string> exports; // every export with an identifier, in name order
+    ID3D12RootSignature* globalRootSignature = nullptr;
+    UINT maxPayloadSize = 0, maxAttributeSize = 0, maxRecursionDepth = 0;
+};
+
+StateObjectInfo describeStateObject(ID3D12StateObject* stateObject);
+
 // ---- Command logs ----
 
 enum class CommandKind {

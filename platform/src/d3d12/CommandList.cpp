@@ -6,10 +6,19 @@
 #include "d3d12/GpuState.h"
 #include "d3d12/PipelineState.h"
 
+#include <algorithm>
+
 namespace standin {
 
 CommandAllocator::CommandAllocator(Device* owner, D3D12_COMMAND_LIST_TYPE listType)
     : DeviceChild(owner), type(listType) {}
+
+CommandAllocator::~CommandAllocator() {
+    if (state->executing.load() > 0)
+        reportValidationError(
+            "ID3D12CommandAllocator::Release: the allocator is destroyed while command lists recorded "
+            "with it are still executing on the GPU");
+}
 
 void* CommandAllocator::queryFor(REFIID riid) {
     if (isOneOf<IUnknown, ID3D12Object, ID3D12DeviceChild, ID3D12Pageable, ID3D12CommandAllocator>(riid))
@@ -41,6 +50,10 @@ CommandList::CommandList(Device* owner, D3D12_COMMAND_LIST_TYPE listType)
     : DeviceChild(owner), type(listType) {}
 
 CommandList::~CommandList() {
+    if (executing->load() > 0)
+        reportValidationError(
+            "ID3D12GraphicsCommandList::Release: the command list is destroyed while a submission of it is "
+            "still executing on the GPU");
     if (isOpen && allocator) {
         {
             std::lock_guard lock(gpuMutex());
@@ -120,6 +133,7 @@ HRESULT CommandList::open(ID3D12CommandAllocator* allocatorInterface, ID3D12Pipe
     closed.reset();
     current = std::make_shared<Recording>();
     current->allocator = newAllocator->state;
+    current->listExecuting = executing;
     isOpen = true;
     resetBindings();
     bindings.pipeline = pipelineStateOf(initialState);
@@ -151,8 +165,17 @@ RecordedCommand& CommandList::log(CommandKind kind) {
     return current->log.back();
 }
 
+void CommandList::reference(const std::shared_ptr<ResourceStorage>& storage) {
+    if (!storage)
+        return;
+    auto& referenced = current->referenced;
+    if (std::find(referenced.begin(), referenced.end(), storage) == referenced.end())
+        referenced.push_back(storage);
+}
+
 void CommandList::use(const std::shared_ptr<ResourceStorage>& storage, UINT subresource,
                       D3D12_RESOURCE_STATES needed, const std::string& where, bool anyOf) {
+    reference(storage);
     replay([storage, subresource, needed, where, anyOf](SubmissionContext& context) {
         replayUse(context, storage, subresource, needed, where, anyOf);
     });
@@ -176,6 +199,7 @@ void CommandList::ResourceBarrier(UINT count, const D3D12_RESOURCE_BARRIER* barr
             record.resourceName = storage->name;
         }
         entry.barriers.push_back(record);
+        reference(storage);
         if (barrier.Type != D3D12_RESOURCE_BARRIER_TYPE_TRANSITION)
             continue;
         if (!storage) {

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <set>
 
 namespace standin {
 
@@ -24,6 +25,7 @@ struct AllocatorState {
 class CommandAllocator final : public DeviceChild<ID3D12CommandAllocator> {
 public:
     CommandAllocator(Device* owner, D3D12_COMMAND_LIST_TYPE type);
+    ~CommandAllocator() override;
     HRESULT STDMETHODCALLTYPE Reset() override;
     D3D12_COMMAND_LIST_TYPE type;
     std::shared_ptr<AllocatorState> state = std::make_shared<AllocatorState>();
@@ -38,6 +40,11 @@ struct Recording {
     std::vector<std::function<void()>> work;
     std::vector<ReplayStep> replay;
     std::shared_ptr<AllocatorState> allocator;
+    // The resources its commands use, each once: they must outlive every submission of the recording.
+    std::vector<std::shared_ptr<ResourceStorage>> referenced;
+    // Submissions of this recording, and of any recording of its list, that the GPU has not finished.
+    std::shared_ptr<std::atomic<int>> executing = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<std::atomic<int>> listExecuting;
 };
 
 // What is bound while recording.
@@ -59,6 +66,9 @@ struct Bindings {
     std::vector<D3D12_VERTEX_BUFFER_VIEW> vertexBuffers;
     D3D12_INDEX_BUFFER_VIEW indexBuffer{};
     std::vector<std::pair<const void*, UINT>> activeQueries; // begun and not yet ended, by heap and index
+    // Descriptor tables (compute or not, root index) whose heap a later SetDescriptorHeaps unset: they must
+    // be set again before a draw or dispatch reads them.
+    std::set<std::pair<bool, UINT>> staleTables;
 };
 
 class CommandList final : public DeviceChild<ID3D12GraphicsCommandList6> {
@@ -186,18 +196,28 @@ public:
     RecordedCommand& log(CommandKind kind); // appends a log entry
     void work(std::function<void()> step) { current->work.push_back(std::move(step)); }
     void replay(ReplayStep step) { current->replay.push_back(std::move(step)); }
+    // Notes that the recording uses a resource, which must then live until its submissions complete.
+    void reference(const std::shared_ptr<ResourceStorage>& storage);
     // Records that a command needs a subresource in a state.
     void use(const std::shared_ptr<ResourceStorage>& storage, UINT subresource, D3D12_RESOURCE_STATES needed,
              const std::string& where, bool anyOf = false);
+    // A render-target write into a swap chain's back buffer must go to the chain's current buffer when the
+    // list is submitted.
+    void requireCurrentBackBuffer(const std::shared_ptr<ResourceStorage>& storage, const std::string& where);
     // Checks the descriptor heap and the views of the bound descriptor tables' bounded ranges, whose
     // resources must be in shader-resource or unordered-access states when the work runs.
     void useTables(bool compute, const std::string& where);
+    // Checks the buffers behind the bound root constant-buffer, shader-resource and unordered-access views:
+    // each must be in a state its view may be used in, and a shader-resource view into an
+    // acceleration-structure buffer must name a built top-level structure when the work runs.
+    void useRootDescriptors(bool compute, const std::string& where);
     BoundState boundState(bool compute) const;
     void setRootArgument(bool compute, UINT index, RootArgument argument, const char* method,
                          D3D12_ROOT_PARAMETER_TYPE expected);
     void recordDraw(CommandKind kind, const char* method, std::initializer_list<uint32_t> arguments);
     void recordDispatch(CommandKind kind, const char* method, std::initializer_list<uint32_t> arguments);
-    void recordUavClear(ID3D12Resource* resource, const char* method);
+    void recordUavClear(D3D12_GPU_DESCRIPTOR_HANDLE gpuHandle, D3D12_CPU_DESCRIPTOR_HANDLE cpuHandle,
+                        ID3D12Resource* resource, const char* method);
     std::shared_ptr<ResourceStorage> clearedView(CommandKind kind, D3D12_CPU_DESCRIPTOR_HANDLE handle,
                                                  const char* method, DescriptorContents* contents);
 
@@ -214,6 +234,8 @@ private:
     std::shared_ptr<Recording> current;    // while open
     std::shared_ptr<const Recording> closed;
     bool isOpen = false;
+    // Submissions of any recording of this list that the GPU has not finished.
+    std::shared_ptr<std::atomic<int>> executing = std::make_shared<std::atomic<int>>(0);
 };
 
 CommandList* commandListOf(ID3D12CommandList* list);

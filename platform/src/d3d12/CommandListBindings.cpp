@@ -1,5 +1,5 @@
-// State setting on command lists: root signatures and arguments, pipelines, descriptor heaps, render targets,
-// input assembly and rasteriser state; with the checks the debug layer makes on each.
+// State setting on command lists: root signatures and arguments, pipelines, render targets, input assembly
+// and rasteriser state; with the checks the debug layer makes on each.
 #include "d3d12/CommandList.h"
 
 #include "d3d12/GpuState.h"
@@ -42,6 +42,10 @@ std::vector<RootArgument> argumentsFor(const RootSignature* rootSignature) {
     if (rootSignature)
         arguments.resize(rootSignature->info.parameters.size());
     return arguments;
+}
+
+void forgetStaleTables(Bindings& bindings, bool compute) {
+    std::erase_if(bindings.staleTables, [compute](const auto& table) { return table.first == compute; });
 }
 
 } // namespace
@@ -105,8 +109,10 @@ void CommandList::setRootArgument(bool compute, UINT index, RootArgument argumen
     std::string problem;
     if (expected == D3D12_ROOT_PARAMETER_TYPE_CBV || expected == D3D12_ROOT_PARAMETER_TYPE_SRV ||
         expected == D3D12_ROOT_PARAMETER_TYPE_UAV) {
-        if (!findBuffer(argument.address))
+        auto buffer = findBuffer(argument.address);
+        if (!buffer)
             problem = "the GPU virtual address " + hex(argument.address) + " is outside every live buffer";
+        reference(buffer);
     } else if (expected == D3D12_ROOT_PARAMETER_TYPE_DESCRIPTOR_TABLE) {
         uint32_t slot = 0;
         auto heap = findHeapByGpuHandle(argument.address, &slot);
@@ -126,6 +132,8 @@ void CommandList::setRootArgument(bool compute, UINT index, RootArgument argumen
         reportValidationError(where + problem);
         return;
     }
+    if (expected == D3D12_ROOT_PARAMETER_TYPE_DESCRIPTOR_TABLE)
+        bindings.staleTables.erase({compute, index});
     if (expected == D3D12_ROOT_PARAMETER_TYPE_32BIT_CONSTANTS) {
         RootArgument& stored = arguments[index];
         stored.kind = RootArgumentKind::Constants;
@@ -154,6 +162,7 @@ void CommandList::SetGraphicsRootSignature(ID3D12RootSignature* rootSignature) {
     if (ours != bindings.graphicsRootSignature) {
         bindings.graphicsRootSignature = ours;
         bindings.graphicsArguments = argumentsFor(ours);
+        forgetStaleTables(bindings, false);
     }
 }
 
@@ -167,6 +176,7 @@ void CommandList::SetComputeRootSignature(ID3D12RootSignature* rootSignature) {
     if (ours != bindings.computeRootSignature) {
         bindings.computeRootSignature = ours;
         bindings.computeArguments = argumentsFor(ours);
+        forgetStaleTables(bindings, true);
     }
 }
 
@@ -232,30 +242,10 @@ void CommandList::SetPipelineState1(ID3D12StateObject* stateObject) {
     bindings.pipeline = nullptr;
     if (!bindings.stateObject)
         reportValidationError("ID3D12GraphicsCommandList4::SetPipelineState1: the state object is missing");
-}
-
-void CommandList::SetDescriptorHeaps(UINT count, ID3D12DescriptorHeap* const* heaps) {
-    if (!recording("SetDescriptorHeaps"))
-        return;
-    log(CommandKind::SetDescriptorHeaps);
-    bindings.heaps.clear();
-    bindings.heapObjects.assign(heaps, heaps + count);
-    bool views = false, samplers = false;
-    for (UINT i = 0; i < count; ++i) {
-        auto storage = heapStorageOf(heaps[i]);
-        if (!storage || !(storage->desc.Flags & D3D12_DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE)) {
-            reportValidationError("ID3D12GraphicsCommandList::SetDescriptorHeaps: heap " + std::to_string(i) +
-                                  " is missing or not shader visible");
-            continue;
-        }
-        bool& seen = storage->desc.Type == D3D12_DESCRIPTOR_HEAP_TYPE_SAMPLER ? samplers : views;
-        if (seen)
-            reportValidationError(
-                "ID3D12GraphicsCommandList::SetDescriptorHeaps: more than one heap of type " +
-                std::string(heapTypeName(storage->desc.Type)));
-        seen = true;
-        bindings.heaps.push_back(storage);
-    }
+    else if (bindings.stateObject->type != D3D12_STATE_OBJECT_TYPE_RAYTRACING_PIPELINE)
+        reportValidationError(
+            "ID3D12GraphicsCommandList4::SetPipelineState1: only a ray-tracing pipeline state object can be "
+            "set, not a collection");
 }
 
 void CommandList::OMSetRenderTargets(UINT count, const D3D12_CPU_DESCRIPTOR_HANDLE* handles, BOOL singleRange,
@@ -351,6 +341,7 @@ void CommandList::IASetVertexBuffers(UINT startSlot, UINT count, const D3D12_VER
                 (!buffer || view.BufferLocation + view.SizeInBytes > buffer->gpuAddress + buffer->desc.Width))
                 problems.push_back("vertex buffer " + std::to_string(startSlot + i) +
                                    " is not inside one live buffer");
+            reference(buffer);
             bindings.vertexBuffers[startSlot + i] = view;
         }
     }
@@ -369,6 +360,7 @@ void CommandList::IASetIndexBuffer(const D3D12_INDEX_BUFFER_VIEW* view) {
         auto buffer = findBuffer(view->BufferLocation);
         outside =
             !buffer || view->BufferLocation + view->SizeInBytes > buffer->gpuAddress + buffer->desc.Width;
+        reference(buffer);
     }
     if (outside)
         reportValidationError(

@@ -100,6 +100,20 @@ void fill(ResourceStorage& storage, UINT subresource, const std::vector<uint8_t>
 
 } // namespace
 
+void CommandList::requireCurrentBackBuffer(const std::shared_ptr<ResourceStorage>& storage,
+                                           const std::string& where) {
+    if (!storage->backBuffer.currentIndex)
+        return;
+    replay([storage, where](SubmissionContext& context) {
+        UINT current = storage->backBuffer.currentIndex->load();
+        if (storage->backBuffer.index != current)
+            context.errors.push_back(where + ": " + describe(*storage) + " is back buffer " +
+                                     std::to_string(storage->backBuffer.index) +
+                                     " of its swap chain, but the current back buffer is " +
+                                     std::to_string(current) + "; render into the current one");
+    });
+}
+
 void CommandList::recordDraw(CommandKind kind, const char* method,
                              std::initializer_list<uint32_t> arguments) {
     if (!recording(method))
@@ -145,6 +159,7 @@ void CommandList::recordDraw(CommandKind kind, const char* method,
                                formatName(pipeline->info.rtvFormats[i]));
         for (UINT subresource : viewSubresources(view.contents, *storage))
             use(storage, subresource, D3D12_RESOURCE_STATE_RENDER_TARGET, where + " (render target)");
+        requireCurrentBackBuffer(storage, where + " (render target)");
     }
     if (auto storage = bindings.depthStencilView.storage.lock()) {
         DXGI_FORMAT format = viewFormat(bindings.depthStencilView.contents, *storage);
@@ -183,6 +198,7 @@ void CommandList::recordDispatch(CommandKind kind, const char* method,
         if (count > 65535)
             reportValidationError(where + ": a thread-group count is above 65535");
     useTables(true, where);
+    useRootDescriptors(true, where);
     RecordedCommand& entry = log(kind);
     std::copy(arguments.begin(), arguments.end(), entry.arguments);
     entry.state = boundState(true);
@@ -254,6 +270,7 @@ void CommandList::ClearRenderTargetView(D3D12_CPU_DESCRIPTOR_HANDLE handle, cons
         use(storage, subresource, D3D12_RESOURCE_STATE_RENDER_TARGET, "ClearRenderTargetView");
         work([storage, subresource, element, areas] { fill(*storage, subresource, element, areas); });
     }
+    requireCurrentBackBuffer(storage, "ClearRenderTargetView");
 }
 
 void CommandList::ClearDepthStencilView(D3D12_CPU_DESCRIPTOR_HANDLE handle, D3D12_CLEAR_FLAGS flags,
@@ -289,24 +306,69 @@ void CommandList::ClearDepthStencilView(D3D12_CPU_DESCRIPTOR_HANDLE handle, D3D1
     }
 }
 
-// UAV clears only need their resource in UNORDERED_ACCESS: shaders do not read the cleared values.
-void CommandList::ClearUnorderedAccessViewUint(D3D12_GPU_DESCRIPTOR_HANDLE, D3D12_CPU_DESCRIPTOR_HANDLE,
+// UAV clears name the view twice, as the platform requires: by a GPU handle in the shader-visible heap set
+// on the list, and by a CPU handle in a heap that is not shader visible (which the CPU can read). Both must
+// hold an unordered-access view of the cleared resource. The resource only needs UNORDERED_ACCESS: shaders do
+// not read the cleared values.
+void CommandList::ClearUnorderedAccessViewUint(D3D12_GPU_DESCRIPTOR_HANDLE gpuHandle,
+                                               D3D12_CPU_DESCRIPTOR_HANDLE cpuHandle,
                                                ID3D12Resource* resource, const UINT[4], UINT,
                                                const D3D12_RECT*) {
-    recordUavClear(resource, "ClearUnorderedAccessViewUint");
+    recordUavClear(gpuHandle, cpuHandle, resource, "ClearUnorderedAccessViewUint");
 }
 
-void CommandList::ClearUnorderedAccessViewFloat(D3D12_GPU_DESCRIPTOR_HANDLE, D3D12_CPU_DESCRIPTOR_HANDLE,
+void CommandList::ClearUnorderedAccessViewFloat(D3D12_GPU_DESCRIPTOR_HANDLE gpuHandle,
+                                                D3D12_CPU_DESCRIPTOR_HANDLE cpuHandle,
                                                 ID3D12Resource* resource, const FLOAT[4], UINT,
                                                 const D3D12_RECT*) {
-    recordUavClear(resource, "ClearUnorderedAccessViewFloat");
+    recordUavClear(gpuHandle, cpuHandle, resource, "ClearUnorderedAccessViewFloat");
 }
 
-void CommandList::recordUavClear(ID3D12Resource* resource, const char* method) {
+void CommandList::recordUavClear(D3D12_GPU_DESCRIPTOR_HANDLE gpuHandle, D3D12_CPU_DESCRIPTOR_HANDLE cpuHandle,
+                                 ID3D12Resource* resource, const char* method) {
     if (!recording(method))
         return;
-    log(CommandKind::ClearUnorderedAccessView).destination = resource;
-    if (auto storage = storageOf(resource))
+    RecordedCommand& entry = log(CommandKind::ClearUnorderedAccessView);
+    entry.destination = resource;
+    entry.view = cpuHandle;
+    auto storage = storageOf(resource);
+    std::vector<std::string> problems;
+    if (!storage)
+        problems.push_back("the resource is missing or not a resource of this device");
+    {
+        std::lock_guard lock(gpuMutex());
+        if (storage)
+            entry.destinationName = storage->name;
+        // Whether a slot holds an unordered-access view of the cleared resource.
+        auto checkView = [&](const Descriptor& view, const std::string& which) {
+            if (view.contents.kind != DescriptorKind::UnorderedAccessView)
+                problems.push_back(which + " does not hold an unordered-access view");
+            else if (storage && view.storage.lock() != storage)
+                problems.push_back(which + " holds a view of another resource than the one cleared");
+        };
+        uint32_t slot = 0;
+        auto gpuHeap = findHeapByGpuHandle(gpuHandle.ptr, &slot);
+        if (!gpuHeap || gpuHeap->desc.Type != D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV)
+            problems.push_back(
+                "the GPU descriptor handle is outside every live shader-visible CBV_SRV_UAV heap");
+        else if (std::find(bindings.heaps.begin(), bindings.heaps.end(), gpuHeap) == bindings.heaps.end())
+            problems.push_back(
+                "the GPU descriptor handle lies in a heap that is not set with SetDescriptorHeaps");
+        else
+            checkView(gpuHeap->slots[slot], "the GPU descriptor handle's slot");
+        auto cpuHeap = findHeapByCpuHandle(cpuHandle.ptr, &slot);
+        if (!cpuHeap || cpuHeap->desc.Type != D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV)
+            problems.push_back("the CPU descriptor handle is outside every live CBV_SRV_UAV heap");
+        else if (cpuHeap->desc.Flags & D3D12_DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE)
+            problems.push_back(
+                "the CPU descriptor handle lies in a shader-visible heap; it must come from a heap that is "
+                "not shader visible");
+        else
+            checkView(cpuHeap->slots[slot], "the CPU descriptor handle's slot");
+    }
+    for (const std::string& problem : problems)
+        reportValidationError(std::string("ID3D12GraphicsCommandList::") + method + ": " + problem);
+    if (storage)
         use(storage, D3D12_RESOURCE_BARRIER_ALL_SUBRESOURCES, D3D12_RESOURCE_STATE_UNORDERED_ACCESS, method);
 }
 

@@ -1,4 +1,5 @@
-// The views that draws and dispatches read through descriptor tables. Bounded ranges are checked as GPU-based
+// Descriptor heaps set on a list, and the views that draws and dispatches read through descriptor tables. A
+// table is only valid while the heap it was set in stays set. Bounded ranges are checked as GPU-based
 // validation would: every view must be written, refer to a live resource, and that resource must be in a
 // state the reading stage may use. Unbounded (bindless) ranges are not: the shader picks what it reads.
 #include "d3d12/CommandList.h"
@@ -6,6 +7,7 @@
 #include "d3d12/GpuState.h"
 #include "d3d12/RootSignature.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace standin {
@@ -33,6 +35,46 @@ bool isAccelerationStructureView(const DescriptorContents& view) {
 
 } // namespace
 
+void CommandList::SetDescriptorHeaps(UINT count, ID3D12DescriptorHeap* const* heaps) {
+    if (!recording("SetDescriptorHeaps"))
+        return;
+    log(CommandKind::SetDescriptorHeaps);
+    std::vector<std::shared_ptr<HeapStorage>> previous = std::move(bindings.heaps);
+    bindings.heaps.clear();
+    bindings.heapObjects.assign(heaps, heaps + count);
+    bool views = false, samplers = false;
+    for (UINT i = 0; i < count; ++i) {
+        auto storage = heapStorageOf(heaps[i]);
+        if (!storage || !(storage->desc.Flags & D3D12_DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE)) {
+            reportValidationError("ID3D12GraphicsCommandList::SetDescriptorHeaps: heap " + std::to_string(i) +
+                                  " is missing or not shader visible");
+            continue;
+        }
+        bool& seen = storage->desc.Type == D3D12_DESCRIPTOR_HEAP_TYPE_SAMPLER ? samplers : views;
+        if (seen)
+            reportValidationError(
+                "ID3D12GraphicsCommandList::SetDescriptorHeaps: more than one heap of type " +
+                std::string(heapTypeName(storage->desc.Type)));
+        seen = true;
+        bindings.heaps.push_back(storage);
+    }
+    // A table refers to the heap that was set when it was set; once that heap is unset the table is
+    // invalid, even if the heap is set again later.
+    if (previous == bindings.heaps)
+        return;
+    std::lock_guard lock(gpuMutex());
+    for (bool compute : {false, true}) {
+        const auto& arguments = compute ? bindings.computeArguments : bindings.graphicsArguments;
+        for (UINT index = 0; index < arguments.size(); ++index) {
+            if (arguments[index].kind != RootArgumentKind::DescriptorTable)
+                continue;
+            auto heap = findHeapByGpuHandle(arguments[index].address, nullptr);
+            if (std::find(bindings.heaps.begin(), bindings.heaps.end(), heap) == bindings.heaps.end())
+                bindings.staleTables.insert({compute, index});
+        }
+    }
+}
+
 void CommandList::useTables(bool compute, const std::string& where) {
     RootSignature* rootSignature = compute ? bindings.computeRootSignature : bindings.graphicsRootSignature;
     if (!rootSignature)
@@ -51,11 +93,17 @@ void CommandList::useTables(bool compute, const std::string& where) {
     std::vector<std::string> problems;
     if (needsViewHeap && !viewHeapSet)
         problems.push_back("no CBV_SRV_UAV descriptor heap is set");
+    for (const auto& [tableCompute, index] : bindings.staleTables)
+        if (tableCompute == compute && index < parameters.size())
+            problems.push_back(
+                "the descriptor table at root parameter " + std::to_string(index) +
+                " was set before SetDescriptorHeaps changed the descriptor heaps; set it again");
     std::unique_lock lock(gpuMutex());
     for (size_t p = 0; p < parameters.size() && p < arguments.size(); ++p) {
         const RootParameterInfo& parameter = parameters[p];
         if (parameter.type != D3D12_ROOT_PARAMETER_TYPE_DESCRIPTOR_TABLE ||
-            arguments[p].kind != RootArgumentKind::DescriptorTable)
+            arguments[p].kind != RootArgumentKind::DescriptorTable ||
+            bindings.staleTables.count({compute, UINT(p)}))
             continue;
         uint32_t base = 0;
         auto heap = findHeapByGpuHandle(arguments[p].address, &base);

@@ -91,6 +91,11 @@ void CommandQueue::ExecuteCommandLists(UINT count, ID3D12CommandList* const* lis
                                         : " is not a command list of this device"));
             continue;
         }
+        // The same recorded work may run again, but only once its previous run has finished.
+        if (recording->executing->load() > 0)
+            reportValidationError("ID3D12CommandQueue::ExecuteCommandLists: command list " +
+                                  std::to_string(i) +
+                                  " is submitted again while its previous submission is still executing");
         recordings.push_back(recording);
     }
     if (recordings.empty())
@@ -110,14 +115,24 @@ void CommandQueue::ExecuteCommandLists(UINT count, ID3D12CommandList* const* lis
     }
     for (const std::string& error : context.errors)
         reportValidationError(error);
-    for (const auto& recording : recordings)
+    // Everything the submission uses counts as in use until the worker has run it.
+    for (const auto& recording : recordings) {
         recording->allocator->executing.fetch_add(1);
+        recording->executing->fetch_add(1);
+        recording->listExecuting->fetch_add(1);
+        for (const auto& storage : recording->referenced)
+            storage->pendingUses.fetch_add(1);
+    }
     enqueue([recordings] {
         for (const auto& recording : recordings) {
             if (unsigned delay = gpuDelay())
                 std::this_thread::sleep_for(std::chrono::milliseconds(delay));
             for (const auto& step : recording->work)
                 step();
+            for (const auto& storage : recording->referenced)
+                storage->pendingUses.fetch_sub(1);
+            recording->listExecuting->fetch_sub(1);
+            recording->executing->fetch_sub(1);
             recording->allocator->executing.fetch_sub(1);
         }
     });

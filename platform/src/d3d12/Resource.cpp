@@ -169,10 +169,19 @@ Resource::Resource(Device* owner, std::shared_ptr<ResourceStorage> memory)
 }
 
 Resource::~Resource() {
-    std::lock_guard lock(gpuMutex());
-    storage->object = nullptr;
-    if (storage->isBuffer())
-        unregisterBuffer(storage->gpuAddress);
+    std::string name;
+    {
+        std::lock_guard lock(gpuMutex());
+        name = describe(*storage);
+        storage->object = nullptr;
+        if (storage->isBuffer())
+            unregisterBuffer(storage->gpuAddress);
+    }
+    // The memory itself stays valid for the work that still holds it; the program's mistake is reported.
+    if (storage->pendingUses.load() > 0)
+        reportValidationError("ID3D12Resource::Release: " + name +
+                              " is destroyed while work submitted to the GPU still uses it; wait for that "
+                              "work to complete before the last release");
 }
 
 void* Resource::queryFor(REFIID riid) {

@@ -5,11 +5,19 @@
 
 #include "common/ComObject.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace standin {
+
+// A swap chain's back buffer: its place in the chain and the chain's current back-buffer index, which
+// Present moves on.
+struct BackBufferLink {
+    std::shared_ptr<const std::atomic<UINT>> currentIndex;
+    UINT index = 0;
+};
 
 // Where one subresource lies in the stand-in's own memory: rows stored tightly, slice after slice.
 struct SubresourceLayout {
@@ -31,6 +39,10 @@ struct ResourceStorage {
     std::vector<D3D12_RESOURCE_STATES> states; // queue-level tracked state, under gpuMutex
     ID3D12Resource* object = nullptr;          // the COM object while it lives (identity for logs)
     int mapCount = 0;
+    // Submissions (and presents) that use the resource and that the GPU has not finished; releasing the
+    // resource or resizing its swap chain is only safe at 0.
+    std::atomic<int> pendingUses{0};
+    BackBufferLink backBuffer; // currentIndex null for every resource but a back buffer
 
     ResourceStorage() = default;
     ResourceStorage(const ResourceStorage&) = delete;

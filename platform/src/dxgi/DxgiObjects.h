@@ -5,7 +5,9 @@
 
 #include <dxgi1_6.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <vector>
 
 namespace standin {
@@ -141,7 +143,7 @@ public:
     HRESULT STDMETHODCALLTYPE SetMatrixTransform(const DXGI_MATRIX_3X2_F*) override;
     HRESULT STDMETHODCALLTYPE GetMatrixTransform(DXGI_MATRIX_3X2_F*) override;
     // IDXGISwapChain3
-    UINT STDMETHODCALLTYPE GetCurrentBackBufferIndex() override { return current; }
+    UINT STDMETHODCALLTYPE GetCurrentBackBufferIndex() override { return currentIndex->load(); }
     HRESULT STDMETHODCALLTYPE CheckColorSpaceSupport(DXGI_COLOR_SPACE_TYPE, UINT*) override;
     HRESULT STDMETHODCALLTYPE SetColorSpace1(DXGI_COLOR_SPACE_TYPE) override;
     HRESULT STDMETHODCALLTYPE ResizeBuffers1(UINT, UINT, UINT, DXGI_FORMAT, UINT, const UINT*,
@@ -158,7 +160,8 @@ private:
     HWND window;
     DXGI_SWAP_CHAIN_DESC1 desc;
     std::vector<Resource*> buffers; // one reference each, the swap chain's own
-    UINT current = 0;
+    // Shared with the back buffers' storage, so that submissions can check which buffer is current.
+    std::shared_ptr<std::atomic<UINT>> currentIndex = std::make_shared<std::atomic<UINT>>(0);
     UINT presents = 0;
     UINT maximumLatency = 3;
     std::chrono::steady_clock::time_point epoch;

@@ -1,5 +1,6 @@
 // The flip-model swap chain: host-memory back buffers, Present paced to an emulated 60 Hz vertical blank on
-// the queue, and ResizeBuffers, which fails while the program still holds a back buffer.
+// the queue, and ResizeBuffers, which fails while the program still holds a back buffer or the GPU may still
+// use one.
 #include "dxgi/DxgiObjects.h"
 
 #include "d3d12/CommandQueue.h"
@@ -77,9 +78,10 @@ HRESULT SwapChain::makeBuffers() {
             releaseBuffers();
             return DXGI_ERROR_INVALID_CALL;
         }
+        storage->backBuffer = BackBufferLink{currentIndex, i};
         buffers.push_back(new Resource(queue->device, storage));
     }
-    current = 0;
+    currentIndex->store(0);
     return S_OK;
 }
 
@@ -113,6 +115,7 @@ HRESULT SwapChain::Present(UINT syncInterval, UINT flags) {
     if (flags & DXGI_PRESENT_TEST)
         return S_OK;
     // The back buffer must be in PRESENT once everything submitted before the present has run.
+    UINT current = currentIndex->load();
     D3D12_RESOURCE_STATES state;
     {
         std::lock_guard lock(gpuMutex());
@@ -123,14 +126,18 @@ HRESULT SwapChain::Present(UINT syncInterval, UINT flags) {
                               " is in the state " + stateName(state) + ", not PRESENT");
     bool paced = syncInterval > 0 && vsyncEnabled();
     auto start = epoch;
-    queue->enqueue([paced, syncInterval, start] {
-        if (!paced)
-            return;
-        auto now = std::chrono::steady_clock::now();
-        auto blanks = (now - start) / VBLANK_PERIOD + syncInterval;
-        std::this_thread::sleep_until(start + blanks * VBLANK_PERIOD);
+    // The presented buffer is in use until the queue has reached the present.
+    std::shared_ptr<ResourceStorage> presented = buffers[current]->storage;
+    presented->pendingUses.fetch_add(1);
+    queue->enqueue([paced, syncInterval, start, presented] {
+        if (paced) {
+            auto now = std::chrono::steady_clock::now();
+            auto blanks = (now - start) / VBLANK_PERIOD + syncInterval;
+            std::this_thread::sleep_until(start + blanks * VBLANK_PERIOD);
+        }
+        presented->pendingUses.fetch_sub(1);
     });
-    current = (current + 1) % UINT(buffers.size());
+    currentIndex->store((current + 1) % UINT(buffers.size()));
     ++presents;
     notePresent();
     // A minimised window has no client area to show the frame in; the present is still made.
@@ -150,6 +157,16 @@ HRESULT SwapChain::ResizeBuffers(UINT count, UINT width, UINT height, DXGI_FORMA
             return DXGI_ERROR_INVALID_CALL;
         }
     }
+    // The queue is not drained here: the program must have waited until the GPU no longer uses the old
+    // buffers (its submitted work and its presents).
+    for (size_t i = 0; i < buffers.size(); ++i) {
+        if (buffers[i]->storage->pendingUses.load() > 0) {
+            reportValidationError("IDXGISwapChain::ResizeBuffers: back buffer " + std::to_string(i) +
+                                  " may still be used by the GPU (submitted work or a present has not "
+                                  "completed); wait for the GPU before resizing");
+            return DXGI_ERROR_INVALID_CALL;
+        }
+    }
     if (count > DXGI_MAX_SWAP_CHAIN_BUFFERS || (count == 1))
         return DXGI_ERROR_INVALID_CALL;
     DXGI_SWAP_CHAIN_DESC1 previous = desc;
@@ -163,7 +180,6 @@ HRESULT SwapChain::ResizeBuffers(UINT count, UINT width, UINT height, DXGI_FORMA
     if (format != DXGI_FORMAT_UNKNOWN)
         desc.Format = format;
     desc.Flags = flags;
-    queue->drain();
     releaseBuffers();
     HRESULT result = makeBuffers();
     if (FAILED(result)) {

@@ -60,9 +60,14 @@ protected:
         return {heap->GetGPUDescriptorHandleForHeapStart().ptr +
                 slot * device->GetDescriptorHandleIncrementSize(D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV)};
     }
+
+    // Two frames; with stayOnFirstBackBuffer the second frame draws into back buffer 0 although Present has
+    // made buffer 1 the current one.
+    void renderTwoFrames(bool stayOnFirstBackBuffer);
+    ID3D12Resource* tlas = nullptr;
 };
 
-TEST_F(FrameTest, ACorrectFrameLeavesNoFinding) {
+void FrameTest::renderTwoFrames(bool stayOnFirstBackBuffer) {
     const UINT w = 64, h = 32;
     IDXGIFactory6* factory = nullptr;
     ASSERT_EQ(CreateDXGIFactory2(0, IID_PPV_ARGS(&factory)), S_OK);
@@ -207,9 +212,24 @@ TEST_F(FrameTest, ACorrectFrameLeavesNoFinding) {
     std::memcpy(records + 64, properties->GetShaderIdentifier(L"Miss"), 32);
     table->Unmap(0, nullptr);
     properties->Release();
-    ID3D12Resource* tlas =
-        buffer(D3D12_HEAP_TYPE_DEFAULT, 4096, D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE,
-               D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+    tlas = buffer(D3D12_HEAP_TYPE_DEFAULT, 4096, D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE,
+                  D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+    // The rays trace a built top-level structure; an empty one will do.
+    D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_DESC build{};
+    build.Inputs.Type = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_TOP_LEVEL;
+    build.Inputs.DescsLayout = D3D12_ELEMENTS_LAYOUT_ARRAY;
+    D3D12_RAYTRACING_ACCELERATION_STRUCTURE_PREBUILD_INFO sizes{};
+    device->GetRaytracingAccelerationStructurePrebuildInfo(&build.Inputs, &sizes);
+    ASSERT_LE(sizes.ResultDataMaxSizeInBytes, 4096u);
+    build.DestAccelerationStructureData = tlas->GetGPUVirtualAddress();
+    build.ScratchAccelerationStructureData =
+        buffer(D3D12_HEAP_TYPE_DEFAULT, sizes.ScratchDataSizeInBytes, D3D12_RESOURCE_STATE_COMMON,
+               D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS)
+            ->GetGPUVirtualAddress();
+    begin();
+    list->BuildRaytracingAccelerationStructure(&build, 0, nullptr);
+    submit();
+    clearSubmissions();
     ID3D12QueryHeap *timing = nullptr, *stats = nullptr;
     D3D12_QUERY_HEAP_DESC queryDesc{D3D12_QUERY_HEAP_TYPE_TIMESTAMP, 40, 0};
     ASSERT_EQ(device->CreateQueryHeap(&queryDesc, IID_PPV_ARGS(&timing)), S_OK);
@@ -222,6 +242,7 @@ TEST_F(FrameTest, ACorrectFrameLeavesNoFinding) {
 
     for (UINT frame = 0; frame < 2; ++frame) {
         UINT slot = swapChain->GetCurrentBackBufferIndex(), base = 10 * slot;
+        UINT drawn = stayOnFirstBackBuffer ? 0 : slot; // the back buffer the frame renders into
         ASSERT_EQ(allocator->Reset(), S_OK);
         begin();
         D3D12_VIEWPORT viewport{0, 0, float(w), float(h), 0, 1};
@@ -297,10 +318,10 @@ TEST_F(FrameTest, ACorrectFrameLeavesNoFinding) {
         D3D12_RESOURCE_BARRIER toPost[] = {
             transition(color, D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
                        D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE),
-            transition(back[slot], D3D12_RESOURCE_STATE_PRESENT, D3D12_RESOURCE_STATE_RENDER_TARGET)};
+            transition(back[drawn], D3D12_RESOURCE_STATE_PRESENT, D3D12_RESOURCE_STATE_RENDER_TARGET)};
         list->ResourceBarrier(2, toPost);
         // Post into the back buffer.
-        D3D12_CPU_DESCRIPTOR_HANDLE backView = cpu(rtvHeap, slot);
+        D3D12_CPU_DESCRIPTOR_HANDLE backView = cpu(rtvHeap, drawn);
         list->OMSetRenderTargets(1, &backView, FALSE, nullptr);
         list->SetGraphicsRootSignature(postRoot);
         list->SetPipelineState(postPipeline);
@@ -316,7 +337,7 @@ TEST_F(FrameTest, ACorrectFrameLeavesNoFinding) {
                                    320 + 112 * other);
         }
         D3D12_RESOURCE_BARRIER closing[] = {
-            transition(back[slot], D3D12_RESOURCE_STATE_RENDER_TARGET, D3D12_RESOURCE_STATE_PRESENT),
+            transition(back[drawn], D3D12_RESOURCE_STATE_RENDER_TARGET, D3D12_RESOURCE_STATE_PRESENT),
             transition(g0, D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE, D3D12_RESOURCE_STATE_COMMON),
             transition(g1, D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE, D3D12_RESOURCE_STATE_COMMON)};
         list->ResourceBarrier(3, closing);
@@ -326,6 +347,10 @@ TEST_F(FrameTest, ACorrectFrameLeavesNoFinding) {
         ASSERT_EQ(swapChain->Present(1, 0), S_OK);
         waitForQueue();
     }
+}
+
+TEST_F(FrameTest, ACorrectFrameLeavesNoFinding) {
+    renderTwoFrames(false);
     EXPECT_EQ(errors(), 0u) << (errors() ? validationErrors()[0] : "");
     const std::vector<Submission> log = submissions();
     ASSERT_EQ(log.size(), 2u);
@@ -336,4 +361,15 @@ TEST_F(FrameTest, ACorrectFrameLeavesNoFinding) {
     ASSERT_NE(rays, commands.end());
     EXPECT_EQ(rays->state.rootArguments[1].address, tlas->GetGPUVirtualAddress());
     EXPECT_EQ(rays->state.rootArguments[2].kind, RootArgumentKind::Unset);
+}
+
+TEST_F(FrameTest, DrawingIntoABackBufferThatIsNotCurrentIsReported) {
+    renderTwoFrames(true);
+    // The second frame's post draw into buffer 0 while buffer 1 is current; the first frame is correct.
+    ASSERT_EQ(errors(), 1u) << validationErrors()[0];
+    EXPECT_NE(
+        validationErrors()[0].find("DrawInstanced (render target): an unnamed texture is back buffer 0 of "
+                                   "its swap chain, but the current back buffer is 1"),
+        std::string::npos)
+        << validationErrors()[0];
 }

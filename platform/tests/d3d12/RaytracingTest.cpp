@@ -249,3 +249,271 @@ TEST_F(RaytracingTest, DispatchRaysChecksItsShaderTables) {
     EXPECT_NE(validationErrors()[0].find("must start on 64 bytes"), std::string::npos);
     EXPECT_NE(validationErrors()[1].find("does not export"), std::string::npos);
 }
+
+TEST_F(RaytracingTest, StateObjectRefusesAMissingLibraryAndTwoExportsOfOneName) {
+    ID3D12RootSignature* rootSignature = emptyRootSignature();
+    auto create = [&](const D3D12_SHADER_BYTECODE& code, std::vector<D3D12_EXPORT_DESC> exports) {
+        CD3DX12_STATE_OBJECT_DESC desc(D3D12_STATE_OBJECT_TYPE_RAYTRACING_PIPELINE);
+        auto* library = desc.CreateSubobject<CD3DX12_DXIL_LIBRARY_SUBOBJECT>();
+        library->SetDXILLibrary(&code);
+        for (const D3D12_EXPORT_DESC& exported : exports)
+            library->DefineExport(exported.Name, exported.ExportToRename);
+        desc.CreateSubobject<CD3DX12_RAYTRACING_SHADER_CONFIG_SUBOBJECT>()->Config(20, 8);
+        desc.CreateSubobject<CD3DX12_GLOBAL_ROOT_SIGNATURE_SUBOBJECT>()->SetRootSignature(rootSignature);
+        desc.CreateSubobject<CD3DX12_RAYTRACING_PIPELINE_CONFIG_SUBOBJECT>()->Config(2);
+        ID3D12StateObject* stateObject = nullptr;
+        HRESULT result = device->CreateStateObject(desc, IID_PPV_ARGS(&stateObject));
+        if (stateObject)
+            keep(stateObject);
+        return result;
+    };
+    const D3D12_SHADER_BYTECODE library{LIBRARY, sizeof LIBRARY};
+    EXPECT_EQ(create(library, {{L"RayGeneration", nullptr, D3D12_EXPORT_FLAG_NONE},
+                               {L"Miss", nullptr, D3D12_EXPORT_FLAG_NONE}}),
+              S_OK);
+    EXPECT_EQ(errors(), 0u);
+
+    EXPECT_EQ(create({nullptr, 0}, {}), E_INVALIDARG);
+    ASSERT_EQ(errors(), 1u);
+    EXPECT_NE(validationErrors()[0].find("no bytecode"), std::string::npos) << validationErrors()[0];
+    EXPECT_EQ(create(library, {{L"Shadow", L"RayGeneration", D3D12_EXPORT_FLAG_NONE},
+                               {L"Shadow", L"Miss", D3D12_EXPORT_FLAG_NONE}}),
+              E_INVALIDARG);
+    ASSERT_EQ(errors(), 2u);
+    EXPECT_NE(validationErrors()[1].find("'Shadow' is used twice"), std::string::npos)
+        << validationErrors()[1];
+}
+
+TEST_F(RaytracingTest, IdentifiersDifferPerExportAndPerStateObject) {
+    ID3D12RootSignature* rootSignature = emptyRootSignature();
+    std::vector<std::vector<uint8_t>> identifiers;
+    for (ID3D12StateObject* stateObject : {pipeline(rootSignature), pipeline(rootSignature)}) {
+        ASSERT_NE(stateObject, nullptr);
+        ID3D12StateObjectProperties* properties = nullptr;
+        ASSERT_EQ(stateObject->QueryInterface(IID_PPV_ARGS(&properties)), S_OK);
+        for (LPCWSTR name : {L"RayGeneration", L"Miss"}) {
+            const auto* identifier = static_cast<const uint8_t*>(properties->GetShaderIdentifier(name));
+            ASSERT_NE(identifier, nullptr);
+            identifiers.emplace_back(identifier, identifier + D3D12_SHADER_IDENTIFIER_SIZE_IN_BYTES);
+            EXPECT_NE(identifiers.back(), std::vector<uint8_t>(D3D12_SHADER_IDENTIFIER_SIZE_IN_BYTES, 0));
+        }
+        EXPECT_EQ(properties->GetShaderIdentifier(nullptr), nullptr);
+        EXPECT_EQ(properties->GetShaderIdentifier(L"miss"), nullptr) << "names are case-sensitive";
+        properties->Release();
+    }
+    for (size_t i = 0; i < identifiers.size(); ++i)
+        for (size_t j = i + 1; j < identifiers.size(); ++j)
+            EXPECT_NE(identifiers[i], identifiers[j]) << i << " and " << j;
+}
+
+TEST_F(RaytracingTest, OnlyARaytracingPipelineCanBeSet) {
+    CD3DX12_STATE_OBJECT_DESC desc(D3D12_STATE_OBJECT_TYPE_COLLECTION);
+    D3D12_SHADER_BYTECODE code{LIBRARY, sizeof LIBRARY};
+    desc.CreateSubobject<CD3DX12_DXIL_LIBRARY_SUBOBJECT>()->SetDXILLibrary(&code);
+    ID3D12StateObject* collection = nullptr;
+    ASSERT_EQ(device->CreateStateObject(desc, IID_PPV_ARGS(&collection)), S_OK);
+    keep(collection);
+    ID3D12StateObject* stateObject = pipeline(emptyRootSignature());
+    begin();
+    list->SetPipelineState1(stateObject);
+    EXPECT_EQ(errors(), 0u);
+    list->SetPipelineState1(collection);
+    list->SetPipelineState1(nullptr);
+    submit();
+    ASSERT_EQ(errors(), 2u);
+    EXPECT_NE(validationErrors()[0].find("not a collection"), std::string::npos) << validationErrors()[0];
+}
+
+// The ray tracing root signature's kind: a root SRV (t0), a root CBV (b1) and a root UAV (u0).
+class RaytracingBindingTest : public RaytracingTest {
+protected:
+    void SetUp() override {
+        RaytracingTest::SetUp();
+        CD3DX12_ROOT_PARAMETER parameters[3];
+        parameters[0].InitAsShaderResourceView(0);
+        parameters[1].InitAsConstantBufferView(1);
+        parameters[2].InitAsUnorderedAccessView(0);
+        CD3DX12_ROOT_SIGNATURE_DESC desc(3, parameters);
+        ID3DBlob* blob = nullptr;
+        ASSERT_EQ(D3D12SerializeRootSignature(&desc, D3D_ROOT_SIGNATURE_VERSION_1, &blob, nullptr), S_OK);
+        ASSERT_EQ(device->CreateRootSignature(0, blob->GetBufferPointer(), blob->GetBufferSize(),
+                                              IID_PPV_ARGS(&rootSignature)),
+                  S_OK);
+        blob->Release();
+        keep(rootSignature);
+        stateObject = pipeline(rootSignature);
+        ASSERT_NE(stateObject, nullptr);
+        ID3D12StateObjectProperties* properties = nullptr;
+        ASSERT_EQ(stateObject->QueryInterface(IID_PPV_ARGS(&properties)), S_OK);
+        uint8_t records[192]{};
+        std::memcpy(records, properties->GetShaderIdentifier(L"RayGeneration"), 32);
+        std::memcpy(records + 64, properties->GetShaderIdentifier(L"Miss"), 32);
+        properties->Release();
+        table = upload(records, sizeof records);
+        constants = buffer(D3D12_HEAP_TYPE_UPLOAD, 256, D3D12_RESOURCE_STATE_GENERIC_READ);
+        output = buffer(D3D12_HEAP_TYPE_DEFAULT, 256, D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
+                        D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+    }
+
+    D3D12_DISPATCH_RAYS_DESC rays(D3D12_GPU_VIRTUAL_ADDRESS a) const {
+        return {{a, 32}, {a + 64, 32, 32}, {a + 128, 32, 32}, {0, 0, 0}, 16, 16, 1};
+    }
+
+    // Binds the structure, the constants and the output, then dispatches rays and a compute pass.
+    void dispatchBoth(D3D12_GPU_VIRTUAL_ADDRESS structure) {
+        list->SetPipelineState1(stateObject);
+        list->SetComputeRootSignature(rootSignature);
+        list->SetComputeRootShaderResourceView(0, structure);
+        list->SetComputeRootConstantBufferView(1, constants->GetGPUVirtualAddress());
+        list->SetComputeRootUnorderedAccessView(2, output->GetGPUVirtualAddress());
+        D3D12_DISPATCH_RAYS_DESC desc = rays(table->GetGPUVirtualAddress());
+        list->DispatchRays(&desc);
+    }
+
+    // A bottom-level structure of one triangle and a top-level one over it; the builds are recorded into the
+    // open list.
+    void recordBuilds(ID3D12Resource** blas, ID3D12Resource** tlas) {
+        const float positions[] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+        ID3D12Resource* vertices = upload(positions, sizeof positions);
+        D3D12_RAYTRACING_GEOMETRY_DESC geometry{};
+        geometry.Type = D3D12_RAYTRACING_GEOMETRY_TYPE_TRIANGLES;
+        geometry.Triangles.VertexFormat = DXGI_FORMAT_R32G32B32_FLOAT;
+        geometry.Triangles.VertexCount = 3;
+        geometry.Triangles.VertexBuffer = {vertices->GetGPUVirtualAddress(), 12};
+        D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_DESC bottom{};
+        bottom.Inputs.Type = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_BOTTOM_LEVEL;
+        bottom.Inputs.NumDescs = 1;
+        bottom.Inputs.DescsLayout = D3D12_ELEMENTS_LAYOUT_ARRAY;
+        bottom.Inputs.pGeometryDescs = &geometry;
+        *blas = destinationFor(bottom);
+        list->BuildRaytracingAccelerationStructure(&bottom, 0, nullptr);
+        D3D12_RESOURCE_BARRIER built = CD3DX12_RESOURCE_BARRIER::UAV(*blas);
+        list->ResourceBarrier(1, &built);
+
+        D3D12_RAYTRACING_INSTANCE_DESC instance{};
+        instance.Transform[0][0] = instance.Transform[1][1] = instance.Transform[2][2] = 1;
+        instance.InstanceMask = 0xff;
+        instance.AccelerationStructure = (*blas)->GetGPUVirtualAddress();
+        D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_DESC top{};
+        top.Inputs.Type = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_TOP_LEVEL;
+        top.Inputs.NumDescs = 1;
+        top.Inputs.DescsLayout = D3D12_ELEMENTS_LAYOUT_ARRAY;
+        top.Inputs.InstanceDescs = upload(&instance, sizeof instance)->GetGPUVirtualAddress();
+        *tlas = destinationFor(top);
+        list->BuildRaytracingAccelerationStructure(&top, 0, nullptr);
+        built = CD3DX12_RESOURCE_BARRIER::UAV(*tlas);
+        list->ResourceBarrier(1, &built);
+    }
+
+    // Makes the result and scratch buffers of a build and points the build at them.
+    ID3D12Resource* destinationFor(D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_DESC& build) {
+        D3D12_RAYTRACING_ACCELERATION_STRUCTURE_PREBUILD_INFO sizes{};
+        device->GetRaytracingAccelerationStructurePrebuildInfo(&build.Inputs, &sizes);
+        ID3D12Resource* result = buffer(D3D12_HEAP_TYPE_DEFAULT, sizes.ResultDataMaxSizeInBytes,
+                                        D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE,
+                                        D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+        build.DestAccelerationStructureData = result->GetGPUVirtualAddress();
+        build.ScratchAccelerationStructureData =
+            buffer(D3D12_HEAP_TYPE_DEFAULT, sizes.ScratchDataSizeInBytes, D3D12_RESOURCE_STATE_COMMON,
+                   D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS)
+                ->GetGPUVirtualAddress();
+        return result;
+    }
+
+    ID3D12RootSignature* rootSignature = nullptr;
+    ID3D12StateObject* stateObject = nullptr;
+    ID3D12Resource *table = nullptr, *constants = nullptr, *output = nullptr;
+};
+
+// The structure is looked up when the dispatch runs, so one built earlier in the same list counts; a
+// bottom-level structure or a buffer where nothing was built does not.
+TEST_F(RaytracingBindingTest, TheRootShaderResourceViewOfAnAccelerationStructureIsABuiltTopLevelOne) {
+    ID3D12Resource *blas = nullptr, *tlas = nullptr;
+    begin();
+    recordBuilds(&blas, &tlas);
+    dispatchBoth(tlas->GetGPUVirtualAddress());
+    list->Dispatch(1, 1, 1); // no compute pipeline: one finding of its own
+    submit();
+    ASSERT_EQ(errors(), 1u) << validationErrors()[0];
+    EXPECT_NE(validationErrors()[0].find("no compute pipeline state"), std::string::npos);
+    clearValidationErrors();
+
+    ID3D12Resource* unbuilt =
+        buffer(D3D12_HEAP_TYPE_DEFAULT, 4096, D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE,
+               D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+    begin();
+    dispatchBoth(blas->GetGPUVirtualAddress());
+    dispatchBoth(unbuilt->GetGPUVirtualAddress());
+    dispatchBoth(tlas->GetGPUVirtualAddress() + 256); // inside the buffer, past the structure's start
+    submit();
+    std::vector<std::string> findings = validationErrors();
+    ASSERT_EQ(findings.size(), 3u);
+    EXPECT_NE(findings[0].find("root parameter 0"), std::string::npos) << findings[0];
+    EXPECT_NE(findings[0].find("bottom-level"), std::string::npos) << findings[0];
+    EXPECT_NE(findings[1].find("names no built acceleration structure"), std::string::npos) << findings[1];
+    EXPECT_NE(findings[2].find("names no built acceleration structure"), std::string::npos) << findings[2];
+}
+
+TEST_F(RaytracingBindingTest, RootViewsAndShaderTablesMustBeInStatesTheDispatchCanUse) {
+    ID3D12Resource *blas = nullptr, *tlas = nullptr;
+    begin();
+    recordBuilds(&blas, &tlas);
+    submit();
+    ASSERT_EQ(errors(), 0u);
+
+    // A default-heap table, constants still in COPY_DEST after their upload, an output left readable.
+    ID3D12Resource* defaultTable = buffer(D3D12_HEAP_TYPE_DEFAULT, 192, D3D12_RESOURCE_STATE_COMMON);
+    ID3D12Resource* staged = buffer(D3D12_HEAP_TYPE_DEFAULT, 256, D3D12_RESOURCE_STATE_COMMON);
+    begin();
+    list->CopyBufferRegion(defaultTable, 0, table, 0, 192);
+    list->CopyBufferRegion(staged, 0, constants, 0, 256);
+    D3D12_RESOURCE_BARRIER toRead[] = {
+        CD3DX12_RESOURCE_BARRIER::Transition(defaultTable, D3D12_RESOURCE_STATE_COPY_DEST,
+                                             D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE),
+        CD3DX12_RESOURCE_BARRIER::Transition(output, D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
+                                             D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE)};
+    list->ResourceBarrier(1, toRead);
+    dispatchBoth(tlas->GetGPUVirtualAddress());
+    D3D12_DISPATCH_RAYS_DESC fromDefault = rays(defaultTable->GetGPUVirtualAddress());
+    list->DispatchRays(&fromDefault); // a table in NON_PIXEL_SHADER_RESOURCE: fine
+    EXPECT_EQ(errors(), 0u);
+    list->ResourceBarrier(1, toRead + 1);
+    list->SetComputeRootConstantBufferView(1, staged->GetGPUVirtualAddress());
+    list->DispatchRays(&fromDefault);
+    submit();
+    std::vector<std::string> findings = validationErrors();
+    ASSERT_EQ(findings.size(), 2u);
+    EXPECT_NE(findings[0].find("root parameter 1"), std::string::npos) << findings[0];
+    EXPECT_NE(findings[0].find("must be in VERTEX_AND_CONSTANT_BUFFER"), std::string::npos) << findings[0];
+    EXPECT_NE(findings[1].find("root parameter 2"), std::string::npos) << findings[1];
+    clearValidationErrors();
+
+    // The copy leaves the table in COPY_DEST when nothing moves it on.
+    begin();
+    list->CopyBufferRegion(defaultTable, 0, table, 0, 192);
+    list->SetPipelineState1(stateObject);
+    list->SetComputeRootSignature(rootSignature);
+    list->DispatchRays(&fromDefault);
+    submit();
+    findings = validationErrors();
+    ASSERT_EQ(findings.size(), 3u) << "one per table";
+    EXPECT_NE(findings[0].find("the ray-generation record"), std::string::npos) << findings[0];
+    EXPECT_NE(findings[0].find("COPY_DEST"), std::string::npos) << findings[0];
+}
+
+TEST_F(RaytracingBindingTest, ARecordStrideAbove4096BytesIsRefused) {
+    ID3D12Resource* large = buffer(D3D12_HEAP_TYPE_UPLOAD, 16384, D3D12_RESOURCE_STATE_GENERIC_READ);
+    D3D12_GPU_VIRTUAL_ADDRESS a = large->GetGPUVirtualAddress();
+    D3D12_DISPATCH_RAYS_DESC desc = rays(table->GetGPUVirtualAddress());
+    begin();
+    list->SetPipelineState1(stateObject);
+    list->SetComputeRootSignature(rootSignature);
+    desc.MissShaderTable = {a, 8192, 4096};
+    list->DispatchRays(&desc);
+    EXPECT_EQ(errors(), 0u);
+    desc.MissShaderTable = {a, 8192 + 4096 + 64, 4096 + 64};
+    list->DispatchRays(&desc);
+    list->Close();
+    ASSERT_EQ(errors(), 1u);
+    EXPECT_NE(validationErrors()[0].find("stride is above 4096"), std::string::npos) << validationErrors()[0];
+}

@@ -84,9 +84,49 @@ TEST_F(TableTest, EmptyDescriptorsAndAMissingHeapAreReported) {
     dispatch(gpuSlot(2)); // slot 2 was never written
     ASSERT_EQ(errors(), 1u);
     EXPECT_NE(validationErrors()[0].find("never written"), std::string::npos);
+    // Unsetting the heap also leaves both tables invalid.
     list->SetDescriptorHeaps(0, nullptr);
     list->Dispatch(1, 1, 1);
-    ASSERT_EQ(errors(), 3u);
+    ASSERT_EQ(errors(), 4u);
     EXPECT_NE(validationErrors()[1].find("no CBV_SRV_UAV descriptor heap is set"), std::string::npos);
+    EXPECT_NE(validationErrors()[2].find("root parameter 0 was set before SetDescriptorHeaps"),
+              std::string::npos);
     ASSERT_EQ(list->Close(), S_OK);
+}
+
+TEST_F(TableTest, TablesSetBeforeTheHeapChangesAreInvalidUntilSetAgain) {
+    ID3D12DescriptorHeap* other = heap(D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, 4, true);
+    begin();
+    list->SetDescriptorHeaps(1, &views);
+    list->SetComputeRootSignature(rootSignature);
+    list->SetPipelineState(pipeline);
+    list->SetComputeRootDescriptorTable(0, gpuSlot(0));
+    D3D12_RESOURCE_BARRIER toRead = CD3DX12_RESOURCE_BARRIER::Transition(
+        noisy, D3D12_RESOURCE_STATE_UNORDERED_ACCESS, D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE);
+    list->ResourceBarrier(1, &toRead);
+    list->SetComputeRootDescriptorTable(1, gpuSlot(1));
+    // Setting the same heap again changes nothing: both tables stay valid.
+    list->SetDescriptorHeaps(1, &views);
+    list->Dispatch(1, 1, 1);
+    EXPECT_EQ(errors(), 0u);
+    // Another heap in between invalidates both, even once the first heap is back.
+    list->SetDescriptorHeaps(1, &other);
+    list->SetDescriptorHeaps(1, &views);
+    list->Dispatch(1, 1, 1);
+    ASSERT_EQ(errors(), 2u);
+    EXPECT_NE(validationErrors()[0].find("Dispatch: the descriptor table at root parameter 0 was set before "
+                                         "SetDescriptorHeaps changed the descriptor heaps"),
+              std::string::npos)
+        << validationErrors()[0];
+    EXPECT_NE(validationErrors()[1].find("root parameter 1"), std::string::npos);
+    // Setting them again makes them valid.
+    clearValidationErrors();
+    list->SetComputeRootDescriptorTable(0, gpuSlot(0));
+    list->SetComputeRootDescriptorTable(1, gpuSlot(1));
+    list->Dispatch(1, 1, 1);
+    D3D12_RESOURCE_BARRIER back = CD3DX12_RESOURCE_BARRIER::Transition(
+        noisy, D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE, D3D12_RESOURCE_STATE_UNORDERED_ACCESS);
+    list->ResourceBarrier(1, &back);
+    submit();
+    EXPECT_EQ(errors(), 0u) << (errors() ? validationErrors()[0] : "");
 }

@@ -144,6 +144,7 @@ TEST_F(DxgiTest, ResizeBuffersFailsWhileABackBufferIsHeld) {
     back->Release();
     clearValidationErrors();
     ASSERT_EQ(swapChain->Present(1, 0), S_OK);
+    waitForQueue(); // the resize waits for nothing itself
     ASSERT_EQ(swapChain->ResizeBuffers(2, 128, 96, DXGI_FORMAT_R8G8B8A8_UNORM, 0), S_OK);
     EXPECT_EQ(swapChain->GetCurrentBackBufferIndex(), 0u);
     DXGI_SWAP_CHAIN_DESC1 desc{};
@@ -155,6 +156,87 @@ TEST_F(DxgiTest, ResizeBuffersFailsWhileABackBufferIsHeld) {
     EXPECT_EQ(back->GetDesc().Height, 96u);
     back->Release();
     EXPECT_EQ(errors(), 0u);
+}
+
+TEST_F(DxgiTest, ResizeBuffersRefusesWhileTheGpuMayStillUseABackBuffer) {
+    for (bool presented : {false, true}) {
+        SCOPED_TRACE(presented ? "a pending present" : "a pending submission");
+        clearValidationErrors();
+        ID3D12Fence* held = gate();
+        ASSERT_EQ(queue->Wait(held, 1), S_OK);
+        if (presented) {
+            ASSERT_EQ(swapChain->Present(1, 0), S_OK);
+        } else {
+            ID3D12Resource* back = nullptr;
+            ASSERT_EQ(swapChain->GetBuffer(0, IID_PPV_ARGS(&back)), S_OK);
+            begin();
+            D3D12_RESOURCE_BARRIER there = CD3DX12_RESOURCE_BARRIER::Transition(
+                back, D3D12_RESOURCE_STATE_PRESENT, D3D12_RESOURCE_STATE_RENDER_TARGET);
+            D3D12_RESOURCE_BARRIER toPresent = CD3DX12_RESOURCE_BARRIER::Transition(
+                back, D3D12_RESOURCE_STATE_RENDER_TARGET, D3D12_RESOURCE_STATE_PRESENT);
+            list->ResourceBarrier(1, &there);
+            list->ResourceBarrier(1, &toPresent);
+            ASSERT_EQ(list->Close(), S_OK);
+            back->Release();
+            ID3D12CommandList* lists[] = {list};
+            queue->ExecuteCommandLists(1, lists);
+        }
+        EXPECT_EQ(swapChain->ResizeBuffers(2, 48, 24, DXGI_FORMAT_R8G8B8A8_UNORM, 0),
+                  DXGI_ERROR_INVALID_CALL);
+        ASSERT_EQ(errors(), 1u);
+        EXPECT_NE(validationErrors()[0].find("ResizeBuffers: back buffer 0 may still be used by the GPU"),
+                  std::string::npos)
+            << validationErrors()[0];
+        // Once the GPU is done, the same resize goes through.
+        held->Signal(1);
+        waitForQueue();
+        EXPECT_EQ(swapChain->ResizeBuffers(2, 48, 24, DXGI_FORMAT_R8G8B8A8_UNORM, 0), S_OK);
+        EXPECT_EQ(errors(), 1u);
+    }
+}
+
+TEST_F(DxgiTest, RenderingIntoABackBufferThatIsNotCurrentIsReportedAtSubmission) {
+    ID3D12DescriptorHeap* rtvHeap = heap(D3D12_DESCRIPTOR_HEAP_TYPE_RTV, 2, false);
+    ID3D12Resource* back[2] = {};
+    D3D12_CPU_DESCRIPTOR_HANDLE views[2];
+    for (UINT i = 0; i < 2; ++i) {
+        ASSERT_EQ(swapChain->GetBuffer(i, IID_PPV_ARGS(&back[i])), S_OK);
+        keep(back[i])->SetName(L"Swapchain Buffer");
+        views[i] = {rtvHeap->GetCPUDescriptorHandleForHeapStart().ptr + i * 32};
+        device->CreateRenderTargetView(back[i], nullptr, views[i]);
+    }
+    // Clears into buffer 1, recorded while buffer 0 is current: what counts is the current buffer at
+    // submission.
+    auto clearBufferOne = [&] {
+        begin();
+        D3D12_RESOURCE_BARRIER there = CD3DX12_RESOURCE_BARRIER::Transition(
+            back[1], D3D12_RESOURCE_STATE_PRESENT, D3D12_RESOURCE_STATE_RENDER_TARGET);
+        list->ResourceBarrier(1, &there);
+        const float black[4] = {0, 0, 0, 1};
+        list->ClearRenderTargetView(views[1], black, 0, nullptr);
+        D3D12_RESOURCE_BARRIER home = CD3DX12_RESOURCE_BARRIER::Transition(
+            back[1], D3D12_RESOURCE_STATE_RENDER_TARGET, D3D12_RESOURCE_STATE_PRESENT);
+        list->ResourceBarrier(1, &home);
+        ASSERT_EQ(list->Close(), S_OK);
+    };
+    ASSERT_EQ(swapChain->GetCurrentBackBufferIndex(), 0u);
+    clearBufferOne();
+    ASSERT_EQ(swapChain->Present(1, 0), S_OK);
+    ID3D12CommandList* lists[] = {list};
+    queue->ExecuteCommandLists(1, lists); // buffer 1 is current now
+    waitForQueue();
+    EXPECT_EQ(errors(), 0u) << (errors() ? validationErrors()[0] : "");
+    ASSERT_EQ(swapChain->Present(1, 0), S_OK); // buffer 0 is current again
+    ASSERT_EQ(allocator->Reset(), S_OK);
+    clearBufferOne();
+    queue->ExecuteCommandLists(1, lists);
+    waitForQueue();
+    ASSERT_EQ(errors(), 1u);
+    EXPECT_NE(
+        validationErrors()[0].find("ClearRenderTargetView: 'Swapchain Buffer' is back buffer 1 of its swap "
+                                   "chain, but the current back buffer is 0"),
+        std::string::npos)
+        << validationErrors()[0];
 }
 
 TEST_F(DxgiTest, PresentToAMinimisedWindowSucceedsAsOccluded) {
@@ -177,6 +259,7 @@ TEST_F(DxgiTest, PresentToAMinimisedWindowSucceedsAsOccluded) {
     HRESULT occluded = chain->Present(1, 0);
     EXPECT_EQ(occluded, DXGI_STATUS_OCCLUDED);
     EXPECT_TRUE(SUCCEEDED(occluded));
+    waitForQueue();
     chain->Release();
     DestroyWindow(window);
     resetWindowSystem();
