@@ -1,9 +1,9 @@
 # Finds a real DirectX Shader Compiler for the Linux build: a folder holding bin/dxc, lib/libdxcompiler.so and
 # include/dxc/dxcapi.h. Looked for, in this order: the cache variable LANTERN_DXC or else the environment
 # variable DXC (either names the folder or its bin/dxc), dxc on the search path, then ../shared/tools/dxc beside
-# the repository. Sets LANTERN_DXC_DIR to the folder, or to "" when none is found: the stand-in's own compiler
-# then serves the build as before. With the environment variable LANTERN_REQUIRE_DXC=1 (CI), finding none stops
-# the configure.
+# the repository (or beside one of the folders up to three levels above it). Sets LANTERN_DXC_DIR to the folder,
+# or to "" when none is found: the stand-in's own compiler then serves the build as before. With the environment
+# variable LANTERN_REQUIRE_DXC=1 (CI), finding none stops the configure.
 set(LANTERN_DXC "" CACHE STRING "The DirectX Shader Compiler for the Linux build: its folder or its bin/dxc")
 
 # Sets <result> to the compiler folder that <candidate> (a folder or a dxc program) names, or to "" with the
@@ -49,14 +49,23 @@ else()
     else()
         list(APPEND lantern_dxc_looked "no dxc on the search path")
     endif()
-    cmake_path(SET lantern_dxc_beside NORMALIZE "${CMAKE_SOURCE_DIR}/../shared/tools/dxc")
-    if(NOT LANTERN_DXC_DIR AND EXISTS "${lantern_dxc_beside}")
-        lantern_dxc_folder("${lantern_dxc_beside}" LANTERN_DXC_DIR reason)
-        list(APPEND lantern_dxc_looked "${reason}")
-        set(lantern_dxc_origin "beside the repository")
-    elseif(NOT LANTERN_DXC_DIR)
-        list(APPEND lantern_dxc_looked "no ${lantern_dxc_beside}")
-    endif()
+    # Beside the repository, or beside a folder above it (a checkout kept one level deeper, such as a second
+    # work tree, finds the same compiler).
+    set(lantern_dxc_above "${CMAKE_SOURCE_DIR}")
+    foreach(level RANGE 1 3)
+        if(LANTERN_DXC_DIR)
+            break()
+        endif()
+        cmake_path(SET lantern_dxc_beside NORMALIZE "${lantern_dxc_above}/../shared/tools/dxc")
+        if(EXISTS "${lantern_dxc_beside}")
+            lantern_dxc_folder("${lantern_dxc_beside}" LANTERN_DXC_DIR reason)
+            list(APPEND lantern_dxc_looked "${reason}")
+            set(lantern_dxc_origin "beside the repository")
+        else()
+            list(APPEND lantern_dxc_looked "no ${lantern_dxc_beside}")
+        endif()
+        cmake_path(GET lantern_dxc_above PARENT_PATH lantern_dxc_above)
+    endforeach()
 endif()
 
 if(LANTERN_DXC_DIR)

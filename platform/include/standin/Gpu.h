@@ -43,6 +43,13 @@ void setSoftwareAdapterListedFirst(bool listed);
 // Makes the queue worker take this long over each submitted command list (a slow GPU), so that tests can see
 // whether the CPU waits for the work it reuses memory of. 0 (the default) runs lists at once.
 void setGpuDelay(unsigned milliseconds);
+// Prebuild sizes that drivers may report and the stand-in's own never are: 0 for every size of a build
+// without geometry or instances, and a scratch size of 0 for every build.
+struct PrebuildQuirks {
+    bool emptyBuildsHaveNoSize = false;
+    bool noScratch = false;
+};
+void setPrebuildQuirks(PrebuildQuirks quirks);
 // Clears findings, the command log and every control. Objects the test still holds stay valid.
 void resetGpu();
 // Blocks until every queue has executed everything submitted to it.

@@ -256,6 +256,7 @@ void resetGpu() {
     s.hardwareRefuses = false;
     s.softwareFirst = false;
     s.delay = 0;
+    resetPrebuildQuirks();
     s.log.clear();
 }
 

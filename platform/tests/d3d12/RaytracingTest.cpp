@@ -182,6 +182,198 @@ TEST_F(RaytracingTest, BottomAndTopLevelBuildsCheckTheirInputs) {
               std::string::npos);
 }
 
+namespace {
+
+// One bottom-level build with the parts each rule is about.
+struct BuildSetup {
+    D3D12_RAYTRACING_GEOMETRY_DESC geometry;
+    D3D12_RESOURCE_STATES resultState = D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE;
+    uint64_t resultOffset = 0, scratchOffset = 0;
+    D3D12_RESOURCE_FLAGS scratchFlags = D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS;
+};
+
+} // namespace
+
+class BuildRuleTest : public RaytracingTest {
+protected:
+    ID3D12Resource* vertexBuffer = nullptr;
+    ID3D12Resource* indexBuffer = nullptr;
+
+    // Two triangles in default-heap buffers filled by a copy, as the program's geometry buffers are.
+    void SetUp() override {
+        RaytracingTest::SetUp();
+        const float positions[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0};
+        const uint32_t indices[] = {0, 1, 2, 1, 3, 2};
+        vertexBuffer = buffer(D3D12_HEAP_TYPE_DEFAULT, sizeof positions, D3D12_RESOURCE_STATE_COMMON);
+        indexBuffer = buffer(D3D12_HEAP_TYPE_DEFAULT, sizeof indices, D3D12_RESOURCE_STATE_COMMON);
+        begin();
+        list->CopyBufferRegion(vertexBuffer, 0, upload(positions, sizeof positions), 0, sizeof positions);
+        list->CopyBufferRegion(indexBuffer, 0, upload(indices, sizeof indices), 0, sizeof indices);
+        submit();
+    }
+
+    BuildSetup setup() {
+        return {triangles(vertexBuffer->GetGPUVirtualAddress(), 4, indexBuffer->GetGPUVirtualAddress(), 6)};
+    }
+
+    D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS
+    inputsOf(const D3D12_RAYTRACING_GEOMETRY_DESC& geometry) {
+        D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS inputs{};
+        inputs.Type = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_BOTTOM_LEVEL;
+        inputs.NumDescs = 1;
+        inputs.DescsLayout = D3D12_ELEMENTS_LAYOUT_ARRAY;
+        inputs.pGeometryDescs = &geometry;
+        return inputs;
+    }
+
+    // Records the build into the open list, with room for the offsets in both buffers.
+    ID3D12Resource* record(const BuildSetup& s) {
+        D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS inputs = inputsOf(s.geometry);
+        D3D12_RAYTRACING_ACCELERATION_STRUCTURE_PREBUILD_INFO sizes{};
+        device->GetRaytracingAccelerationStructurePrebuildInfo(&inputs, &sizes);
+        ID3D12Resource* scratch = buffer(D3D12_HEAP_TYPE_DEFAULT, sizes.ScratchDataSizeInBytes + 512,
+                                         D3D12_RESOURCE_STATE_COMMON, s.scratchFlags);
+        ID3D12Resource* result = buffer(D3D12_HEAP_TYPE_DEFAULT, sizes.ResultDataMaxSizeInBytes + 512,
+                                        s.resultState, D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+        D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_DESC desc{};
+        desc.DestAccelerationStructureData = result->GetGPUVirtualAddress() + s.resultOffset;
+        desc.Inputs = inputs;
+        desc.ScratchAccelerationStructureData = scratch->GetGPUVirtualAddress() + s.scratchOffset;
+        list->BuildRaytracingAccelerationStructure(&desc, 0, nullptr);
+        return result;
+    }
+};
+
+TEST_F(BuildRuleTest, EachBuildRuleIsCaughtWhenBroken) {
+    struct Case {
+        const char* name;
+        void (*breakRule)(BuildSetup&);
+        const char* finding;
+    } cases[] = {
+        {"a vertex format triangles cannot use",
+         [](BuildSetup& s) { s.geometry.Triangles.VertexFormat = DXGI_FORMAT_R32G32B32A32_UINT; },
+         "is not one that triangle geometry may use"},
+        {"vertices off their component",
+         [](BuildSetup& s) { s.geometry.Triangles.VertexBuffer.StartAddress += 2; },
+         "multiples of the format's 4-byte component"},
+        {"a stride off the component",
+         [](BuildSetup& s) { s.geometry.Triangles.VertexBuffer.StrideInBytes = 14; },
+         "multiples of the format's 4-byte component"},
+        {"indices off their size", [](BuildSetup& s) { s.geometry.Triangles.IndexBuffer += 2; },
+         "multiple of the 4-byte index size"},
+        {"a transform off 16 bytes", [](BuildSetup& s) { s.geometry.Triangles.Transform3x4 = 8; },
+         "the transform must start on 16 bytes"},
+        {"a result off 256 bytes", [](BuildSetup& s) { s.resultOffset = 128; }, "multiples of 256"},
+        {"a scratch range off 256 bytes", [](BuildSetup& s) { s.scratchOffset = 128; }, "multiples of 256"},
+        {"a result outside the structure state",
+         [](BuildSetup& s) { s.resultState = D3D12_RESOURCE_STATE_COMMON; },
+         "must be in RAYTRACING_ACCELERATION_STRUCTURE"},
+        {"a scratch buffer without unordered access",
+         [](BuildSetup& s) { s.scratchFlags = D3D12_RESOURCE_FLAG_NONE; },
+         "lacks D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        standin::clearValidationErrors();
+        BuildSetup s = setup();
+        c.breakRule(s);
+        begin();
+        record(s);
+        submit();
+        ASSERT_EQ(errors(), 1u);
+        EXPECT_NE(validationErrors()[0].find(c.finding), std::string::npos) << validationErrors()[0];
+    }
+}
+
+TEST_F(BuildRuleTest, ValidBuildsOfOtherVertexFormatsStaySilent) {
+    // Half floats: 2-byte components, so an 8-byte stride at an address 2 bytes in is fine.
+    BuildSetup s = setup();
+    s.geometry.Triangles.VertexFormat = DXGI_FORMAT_R16G16B16A16_FLOAT;
+    s.geometry.Triangles.VertexBuffer = {vertexBuffer->GetGPUVirtualAddress() + 2, 8};
+    begin();
+    record(s);
+    s = setup();
+    s.geometry.Triangles.VertexFormat = DXGI_FORMAT_R32G32_FLOAT;
+    record(s);
+    submit();
+    EXPECT_EQ(errors(), 0u);
+}
+
+TEST_F(BuildRuleTest, GeometryMustBeReadableWhenTheBuildRuns) {
+    // Written by a copy in the same list: still COPY_DEST when the build reads it.
+    const float positions[12] = {};
+    ID3D12Resource* source = upload(positions, sizeof positions);
+    begin();
+    list->CopyBufferRegion(vertexBuffer, 0, source, 0, sizeof positions);
+    record(setup());
+    submit();
+    ASSERT_EQ(errors(), 1u);
+    EXPECT_NE(validationErrors()[0].find("must be in NON_PIXEL_SHADER_RESOURCE"), std::string::npos)
+        << validationErrors()[0];
+
+    // A barrier to a shader-read state between the two makes it readable.
+    standin::clearValidationErrors();
+    begin();
+    list->CopyBufferRegion(vertexBuffer, 0, source, 0, sizeof positions);
+    D3D12_RESOURCE_BARRIER barrier = CD3DX12_RESOURCE_BARRIER::Transition(
+        vertexBuffer, D3D12_RESOURCE_STATE_COPY_DEST, D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE);
+    list->ResourceBarrier(1, &barrier);
+    record(setup());
+    submit();
+    EXPECT_EQ(errors(), 0u);
+}
+
+TEST_F(BuildRuleTest, AStructureBufferIsNeverTransitioned) {
+    begin();
+    ID3D12Resource* result = record(setup());
+    submit();
+    ASSERT_EQ(errors(), 0u);
+    ID3D12Resource* plain = buffer(D3D12_HEAP_TYPE_DEFAULT, 1024, D3D12_RESOURCE_STATE_COMMON,
+                                   D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+    const D3D12_RESOURCE_BARRIER barriers[] = {
+        CD3DX12_RESOURCE_BARRIER::Transition(result, D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE,
+                                             D3D12_RESOURCE_STATE_COMMON),
+        CD3DX12_RESOURCE_BARRIER::Transition(plain, D3D12_RESOURCE_STATE_COMMON,
+                                             D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE),
+    };
+    for (const D3D12_RESOURCE_BARRIER& barrier : barriers) {
+        standin::clearValidationErrors();
+        begin();
+        list->ResourceBarrier(1, &barrier);
+        submit();
+        ASSERT_EQ(errors(), 1u);
+        EXPECT_NE(validationErrors()[0].find("into or out of RAYTRACING_ACCELERATION_STRUCTURE"),
+                  std::string::npos);
+    }
+    // A UAV barrier between builds that share it is how a structure is ordered.
+    standin::clearValidationErrors();
+    begin();
+    D3D12_RESOURCE_BARRIER uav = CD3DX12_RESOURCE_BARRIER::UAV(result);
+    list->ResourceBarrier(1, &uav);
+    submit();
+    EXPECT_EQ(errors(), 0u);
+}
+
+TEST_F(BuildRuleTest, PrebuildQuirksReportZeroSizes) {
+    const BuildSetup s = setup();
+    D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS inputs = inputsOf(s.geometry);
+    D3D12_RAYTRACING_ACCELERATION_STRUCTURE_PREBUILD_INFO sizes{};
+    standin::setPrebuildQuirks({true, false});
+    device->GetRaytracingAccelerationStructurePrebuildInfo(&inputs, &sizes);
+    EXPECT_GT(sizes.ResultDataMaxSizeInBytes, 0u) << "a build with geometry keeps its sizes";
+    inputs.NumDescs = 0;
+    device->GetRaytracingAccelerationStructurePrebuildInfo(&inputs, &sizes);
+    EXPECT_EQ(sizes.ResultDataMaxSizeInBytes, 0u);
+    EXPECT_EQ(sizes.ScratchDataSizeInBytes, 0u);
+    standin::setPrebuildQuirks({false, true});
+    device->GetRaytracingAccelerationStructurePrebuildInfo(&inputs, &sizes);
+    EXPECT_GT(sizes.ResultDataMaxSizeInBytes, 0u);
+    EXPECT_EQ(sizes.ScratchDataSizeInBytes, 0u);
+    standin::resetGpu();
+    device->GetRaytracingAccelerationStructurePrebuildInfo(&inputs, &sizes);
+    EXPECT_GT(sizes.ScratchDataSizeInBytes, 0u) << "resetGpu clears the quirks";
+}
+
 TEST_F(RaytracingTest, StateObjectGivesIdentifiersForTheLibraryExports) {
     ID3D12RootSignature* rootSignature = emptyRootSignature();
     ID3D12StateObject* stateObject = pipeline(rootSignature);
