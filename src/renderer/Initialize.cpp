@@ -40,8 +40,9 @@ bool initialize() {
     createShadingPipeline();
     createPostRootSignature();
     createPostPipeline();
-    // The ray-traced shadows' root signature, pipelines, constants and shadow maps (srvHeap slots 5 to 7,
-    // shadowMapIndex) are made here, before the command list.
+    // The ray-traced shadows' root signature, pipelines, constants and shadow maps (srvHeap slots 5 to 7) are
+    // made here, before the command list; the shading pass finds the shadow map through
+    // descriptorIndices.shadowMapIndex, which initShadowMaps' result fills here.
 
     createCommandAllocatorsAndList();
     createQueryObjects();
