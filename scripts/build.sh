@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
 ./scripts/setup.sh
-cmake --preset "$preset" >/dev/null
+# The configure is quiet but for which shader compiler it found.
+cmake --preset "$preset" | { grep '^-- DirectX Shader Compiler' || true; }
 cmake --build --preset "$preset" -j "${LANTERN_JOBS:-$(nproc)}"
 ln -sf "build/compile_commands.json" compile_commands.json

@@ -4,6 +4,7 @@
 #include "GltfInternal.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace gltf {
 
@@ -113,24 +114,48 @@ uint64_t readInteger(const uint8_t* at, cgltf_component_type type) {
     }
 }
 
+namespace {
+
+// One component as a float; normalised integers map to [0, 1] or [-1, 1] as glTF defines.
+float toFloat(int8_t value, bool normalized) {
+    return normalized ? std::max(value / 127.0f, -1.0f) : value;
+}
+float toFloat(uint8_t value, bool normalized) {
+    return normalized ? value / 255.0f : value;
+}
+float toFloat(int16_t value, bool normalized) {
+    return normalized ? std::max(value / 32767.0f, -1.0f) : value;
+}
+float toFloat(uint16_t value, bool normalized) {
+    return normalized ? value / 65535.0f : value;
+}
+float toFloat(uint32_t value, bool) {
+    return static_cast<float>(value);
+}
+float toFloat(float value, bool) {
+    return value;
+}
+
+template <typename Component> float readAs(const uint8_t* at, bool normalized) {
+    return toFloat(load<Component>(at), normalized);
+}
+
+} // namespace
+
 float readFloat(const uint8_t* at, cgltf_component_type type, bool normalized) {
     switch (type) {
-    case cgltf_component_type_r_8: {
-        float value = load<int8_t>(at);
-        return normalized ? std::max(value / 127.0f, -1.0f) : value;
-    }
+    case cgltf_component_type_r_8:
+        return readAs<int8_t>(at, normalized);
     case cgltf_component_type_r_8u:
-        return normalized ? at[0] / 255.0f : at[0];
-    case cgltf_component_type_r_16: {
-        float value = load<int16_t>(at);
-        return normalized ? std::max(value / 32767.0f, -1.0f) : value;
-    }
+        return readAs<uint8_t>(at, normalized);
+    case cgltf_component_type_r_16:
+        return readAs<int16_t>(at, normalized);
     case cgltf_component_type_r_16u:
-        return normalized ? load<uint16_t>(at) / 65535.0f : load<uint16_t>(at);
+        return readAs<uint16_t>(at, normalized);
     case cgltf_component_type_r_32u:
-        return static_cast<float>(load<uint32_t>(at));
+        return readAs<uint32_t>(at, normalized);
     case cgltf_component_type_r_32f:
-        return load<float>(at);
+        return readAs<float>(at, normalized);
     default:
         return 0.0f;
     }
@@ -143,6 +168,52 @@ void readElement(const cgltf_accessor* accessor, const uint8_t* element, cgltf_s
         const uint8_t* at = element + componentOffset(accessor->type, accessor->component_type, n);
         out[n] = readFloat(at, accessor->component_type, accessor->normalized != 0);
     }
+}
+
+// count elements whose components lie one after another (every layout but the padded matrix columns of 1- and
+// 2-byte components), stride bytes apart.
+template <typename Component>
+void readPackedElements(const uint8_t* element, cgltf_size stride, cgltf_size count, cgltf_size components,
+                        bool normalized, float* out) {
+    // Tightly packed floats are the bytes of the output already.
+    if constexpr (std::is_same_v<Component, float>) {
+        if (stride == components * sizeof(float)) {
+            std::memcpy(out, element, count * components * sizeof(float));
+            return;
+        }
+    }
+    for (cgltf_size k = 0; k < count; ++k, element += stride)
+        for (cgltf_size n = 0; n < components; ++n)
+            *out++ = readAs<Component>(element + n * sizeof(Component), normalized);
+}
+
+// The first count elements of an accessor whose elements all lie within its view.
+void readElements(const cgltf_accessor* accessor, const uint8_t* element, cgltf_size count,
+                  cgltf_size components, float* out) {
+    const bool normalized = accessor->normalized != 0;
+    const cgltf_size stride = accessor->stride;
+    const bool packed = componentOffset(accessor->type, accessor->component_type, components - 1) ==
+                        (components - 1) * componentSize(accessor->component_type);
+    if (packed) {
+        switch (accessor->component_type) {
+        case cgltf_component_type_r_8:
+            return readPackedElements<int8_t>(element, stride, count, components, normalized, out);
+        case cgltf_component_type_r_8u:
+            return readPackedElements<uint8_t>(element, stride, count, components, normalized, out);
+        case cgltf_component_type_r_16:
+            return readPackedElements<int16_t>(element, stride, count, components, normalized, out);
+        case cgltf_component_type_r_16u:
+            return readPackedElements<uint16_t>(element, stride, count, components, normalized, out);
+        case cgltf_component_type_r_32u:
+            return readPackedElements<uint32_t>(element, stride, count, components, normalized, out);
+        case cgltf_component_type_r_32f:
+            return readPackedElements<float>(element, stride, count, components, normalized, out);
+        default:
+            break;
+        }
+    }
+    for (cgltf_size k = 0; k < count; ++k, element += stride)
+        readElement(accessor, element, components, out + k * components);
 }
 
 // Writes the sparse values over the first elementCount elements of out; false when the sparse data cannot be
@@ -170,6 +241,27 @@ bool applySparse(const cgltf_accessor* accessor, cgltf_size elementCount, float*
             readElement(accessor, values + i * valueSize, components, out + index * components);
     }
     return true;
+}
+
+template <typename In, typename Out>
+cgltf_size convertIndices(const uint8_t* element, cgltf_size stride, cgltf_size count, void* out) {
+    auto* bytes = static_cast<uint8_t*>(out);
+    for (cgltf_size i = 0; i < count; ++i, element += stride) {
+        const Out value = static_cast<Out>(load<In>(element));
+        std::memcpy(bytes + i * sizeof(Out), &value, sizeof(Out));
+    }
+    return count;
+}
+
+// Copies count indices of type In, stride bytes apart, into out as outSize-byte values (cut to that size).
+template <typename In>
+cgltf_size widenIndices(const uint8_t* element, cgltf_size stride, cgltf_size count, void* out,
+                        cgltf_size outSize) {
+    if (outSize == 1)
+        return convertIndices<In, uint8_t>(element, stride, count, out);
+    if (outSize == 2)
+        return convertIndices<In, uint16_t>(element, stride, count, out);
+    return convertIndices<In, uint32_t>(element, stride, count, out);
 }
 
 } // namespace
@@ -226,8 +318,7 @@ cgltf_size cgltf_accessor_unpack_floats(const cgltf_accessor* accessor, cgltf_fl
         const uint8_t* element = accessorBytes(accessor);
         if (!element)
             return 0;
-        for (cgltf_size k = 0; k < elementCount; ++k, element += accessor->stride)
-            readElement(accessor, element, components, out + k * components);
+        readElements(accessor, element, elementCount, components, out);
     } else {
         std::fill(out, out + elementCount * components, 0.0f);
     }
@@ -252,20 +343,14 @@ cgltf_size cgltf_accessor_unpack_indices(const cgltf_accessor* accessor, void* o
     const uint8_t* element = accessorBytes(accessor);
     if (!element)
         return 0;
-    auto* bytes = static_cast<uint8_t*>(out);
-    for (cgltf_size i = 0; i < index_count; ++i, element += accessor->stride) {
-        uint64_t index = readInteger(element, accessor->component_type);
-        if (out_component_size == 1) {
-            bytes[i] = static_cast<uint8_t>(index);
-        } else if (out_component_size == 2) {
-            uint16_t value = static_cast<uint16_t>(index);
-            std::memcpy(bytes + 2 * i, &value, 2);
-        } else {
-            uint32_t value = static_cast<uint32_t>(index);
-            std::memcpy(bytes + 4 * i, &value, 4);
-        }
+    switch (accessor->component_type) {
+    case cgltf_component_type_r_8u:
+        return widenIndices<uint8_t>(element, accessor->stride, index_count, out, out_component_size);
+    case cgltf_component_type_r_16u:
+        return widenIndices<uint16_t>(element, accessor->stride, index_count, out, out_component_size);
+    default:
+        return widenIndices<uint32_t>(element, accessor->stride, index_count, out, out_component_size);
     }
-    return index_count;
 }
 
 } // extern "C"

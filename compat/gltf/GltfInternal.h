@@ -29,11 +29,14 @@ struct Storage : cgltf_data {
     template <typename T> T* allocate(size_t count) {
         if (count == 0)
             return nullptr;
-        blocks.reserve(blocks.size() + 1);
+        // The slot is taken first (the list grows geometrically), so that no block is ever left unowned.
+        blocks.push_back(nullptr);
         void* block = std::calloc(count, sizeof(T));
-        if (!block)
+        if (!block) {
+            blocks.pop_back();
             throw std::bad_alloc();
-        blocks.push_back(block);
+        }
+        blocks.back() = block;
         return static_cast<T*>(block);
     }
 

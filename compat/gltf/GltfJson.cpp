@@ -67,12 +67,16 @@ template <typename T> T* readReference(const Json& object, const char* key, T* a
 
 float toFloat(const Json& value) {
     require(value.is_number());
-    double number = value.get<double>();
-    // A double beyond the float range has no float value to convert to; it becomes an infinity.
-    if (number > FLT_MAX)
-        return INFINITY;
-    if (number < -FLT_MAX)
-        return -INFINITY;
+    const double number = value.get<double>();
+    // The nearest float, ties to even, as a conversion rounds: a double a little above FLT_MAX (writers print
+    // it as 3.4028235e38) rounds down to it, and only from the midpoint between FLT_MAX and 2^128 on does the
+    // value overflow to an infinity. Spelled out because converting a double outside the float range is
+    // undefined in C++.
+    constexpr double overflow = 0x1.ffffffp127;
+    if (std::fabs(number) >= overflow)
+        return number > 0 ? INFINITY : -INFINITY;
+    if (std::fabs(number) > FLT_MAX)
+        return number > 0 ? FLT_MAX : -FLT_MAX;
     return static_cast<float>(number);
 }
 
@@ -183,12 +187,23 @@ void toAttributeType(const std::string& name, cgltf_attribute_type* type, cgltf_
             *type = known.type;
     if (*type == cgltf_attribute_type_invalid || underscore == std::string::npos)
         return;
-    // The set index is the run of digits after the underscore, as atoi reads it.
+    // The set index is the number after the underscore, read as atoi reads it (an optional sign, then the
+    // digits up to the first other character). One that is negative or does not fit in cgltf_int leaves the
+    // attribute without a known kind; the file is still read.
+    size_t at = underscore + 1;
+    const bool negative = at < name.size() && name[at] == '-';
+    if (at < name.size() && (name[at] == '-' || name[at] == '+'))
+        ++at;
     long long set = 0;
-    for (size_t i = underscore + 1; i < name.size() && name[i] >= '0' && name[i] <= '9' && set <= INT_MAX;
-         ++i)
-        set = set * 10 + (name[i] - '0');
-    require(set <= INT_MAX);
+    for (; at < name.size() && name[at] >= '0' && name[at] <= '9'; ++at) {
+        set = set * 10 + (name[at] - '0');
+        if (set > INT_MAX)
+            break;
+    }
+    if (set > INT_MAX || (negative && set != 0)) {
+        *type = cgltf_attribute_type_invalid;
+        return;
+    }
     *index = static_cast<cgltf_int>(set);
 }
 

@@ -32,17 +32,19 @@ struct Chunk {
     cgltf_size size;
 };
 
-// The chunk whose header starts at offset, which must have the given type and end within length.
-Chunk readChunk(const uint8_t* bytes, cgltf_size length, cgltf_size offset, uint32_t type) {
-    cgltf_size size = readU32(bytes + offset);
+// The chunk whose header starts at offset, which must have the given type and end within size bytes.
+Chunk readChunk(const uint8_t* bytes, cgltf_size size, cgltf_size offset, uint32_t type) {
+    cgltf_size chunkSize = readU32(bytes + offset);
     if (readU32(bytes + offset + 4) != type)
         fail(cgltf_result_unknown_format);
     cgltf_size start = offset + glbChunkHeaderSize;
-    if (size > length - start)
+    if (chunkSize > size - start)
         fail(cgltf_result_data_too_short);
-    return {bytes + start, size};
+    return {bytes + start, chunkSize};
 }
 
+// Chunks are bounded by the data, not by the header's length: a header that stops short of the BIN chunk does
+// not hide it. Bytes past the header's length that are not a BIN chunk are not the file's and are ignored.
 void parseGlb(Storage& storage, const uint8_t* bytes, cgltf_size size) {
     uint32_t version = readU32(bytes + 4);
     if (version != 2)
@@ -51,12 +53,14 @@ void parseGlb(Storage& storage, const uint8_t* bytes, cgltf_size size) {
     if (length > size || length < glbHeaderSize + glbChunkHeaderSize)
         fail(cgltf_result_data_too_short);
 
-    Chunk json = readChunk(bytes, length, glbHeaderSize, glbJsonChunk);
+    Chunk json = readChunk(bytes, size, glbHeaderSize, glbJsonChunk);
     storage.json = reinterpret_cast<const char*>(json.data);
     storage.json_size = json.size;
     cgltf_size binHeader = glbHeaderSize + glbChunkHeaderSize + json.size;
-    if (length - binHeader >= glbChunkHeaderSize) {
-        Chunk bin = readChunk(bytes, length, binHeader, glbBinChunk);
+    const bool declared = binHeader <= length && length - binHeader >= glbChunkHeaderSize;
+    const bool present = size - binHeader >= glbChunkHeaderSize;
+    if (declared || (present && readU32(bytes + binHeader + 4) == glbBinChunk)) {
+        Chunk bin = readChunk(bytes, size, binHeader, glbBinChunk);
         storage.bin = bin.data;
         storage.bin_size = bin.size;
     }

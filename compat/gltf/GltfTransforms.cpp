@@ -1,22 +1,25 @@
 // Node transforms, column-major as glTF stores them: a node's matrix when it has one, else
-// translation x rotation x scale; the world matrix applies every parent's local matrix in turn.
+// translation x rotation x scale; the world matrix applies the affine part of every parent's local matrix in
+// turn.
 #include "cgltf.h"
 
 #include <cstring>
 
 namespace {
 
-// out = a x b for column-major 4 x 4 matrices; out may alias b.
-void multiply(const cgltf_float* a, const cgltf_float* b, cgltf_float* out) {
-    cgltf_float product[16];
-    for (int column = 0; column < 4; ++column)
-        for (int row = 0; row < 4; ++row) {
-            cgltf_float sum = 0.0f;
-            for (int k = 0; k < 4; ++k)
-                sum += a[k * 4 + row] * b[column * 4 + k];
-            product[column * 4 + row] = sum;
-        }
-    std::memcpy(out, product, sizeof product);
+// m = parent x m for the affine part of the parent: its upper 3 x 3 turns the first three rows of every
+// column of m and its translation moves m's translation column. The parent's last row is not applied and m's
+// last row stays as it is, so a projective parent leaves no trace and an infinite parent translation is never
+// multiplied by the zeros of m's direction columns.
+void applyParent(const cgltf_float* parent, cgltf_float* m) {
+    for (int column = 0; column < 4; ++column) {
+        cgltf_float* c = m + column * 4;
+        const cgltf_float x = c[0], y = c[1], z = c[2];
+        for (int row = 0; row < 3; ++row)
+            c[row] = parent[row] * x + parent[4 + row] * y + parent[8 + row] * z;
+    }
+    for (int row = 0; row < 3; ++row)
+        m[12 + row] += parent[12 + row];
 }
 
 } // namespace
@@ -56,7 +59,7 @@ void cgltf_node_transform_world(const cgltf_node* node, cgltf_float* out_matrix)
     for (const cgltf_node* parent = node->parent; parent; parent = parent->parent) {
         cgltf_float local[16];
         cgltf_node_transform_local(parent, local);
-        multiply(local, out_matrix, out_matrix);
+        applyParent(local, out_matrix);
     }
 }
 

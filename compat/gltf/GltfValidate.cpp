@@ -1,7 +1,7 @@
 // Validation of a parsed file: buffer views within their buffers, accessors within their views (sparse parts
-// included), tightly packed indices below the vertex count of their primitive, single-parent node trees
-// without cycles, and no size computation that overflows. Data that is not loaded yet is not looked at, so
-// the checks that need it pass until cgltf_load_buffers has run.
+// included), primitives with a known mode and vertices, tightly packed indices below the vertex count of
+// their primitive, single-parent node trees without cycles, and no size computation that overflows. Data that
+// is not loaded yet is not looked at, so the checks that need it pass until cgltf_load_buffers has run.
 #include "GltfInternal.h"
 
 #include <vector>
@@ -60,13 +60,22 @@ cgltf_result checkAccessor(const cgltf_accessor& accessor) {
     return accessor.is_sparse ? checkSparse(accessor, size) : cgltf_result_success;
 }
 
-// Index values that cannot be read (no view, or data not loaded) are 0, as unpacking leaves them, so with
-// indices present there must be at least one vertex.
+// The highest of count tightly packed indices of type T (indices are never strided).
+template <typename T> T highestIndex(const uint8_t* at, cgltf_size count) {
+    T highest = 0;
+    for (cgltf_size k = 0; k < count; ++k) {
+        T value;
+        std::memcpy(&value, at + k * sizeof(T), sizeof(T));
+        highest = value > highest ? value : highest;
+    }
+    return highest;
+}
+
+// Index values that cannot be read (no view, or data not loaded) are 0, as unpacking leaves them, which the
+// primitive's vertex count (never 0) allows.
 cgltf_result checkIndexValues(const cgltf_accessor& indices, cgltf_size vertexCount) {
     if (indices.count == 0)
         return cgltf_result_success;
-    if (vertexCount == 0)
-        return cgltf_result_data_too_short;
     std::vector<bool> replaced;
     if (indices.is_sparse) {
         const cgltf_accessor_sparse& sparse = indices.sparse;
@@ -91,13 +100,25 @@ cgltf_result checkIndexValues(const cgltf_accessor& indices, cgltf_size vertexCo
     const uint8_t* element = indices.buffer_view ? accessorBytes(&indices) : nullptr;
     if (!element)
         return cgltf_result_success;
+    if (replaced.empty()) {
+        bool inRange = indices.component_type == cgltf_component_type_r_8u
+                           ? highestIndex<uint8_t>(element, indices.count) < vertexCount
+                       : indices.component_type == cgltf_component_type_r_16u
+                           ? highestIndex<uint16_t>(element, indices.count) < vertexCount
+                           : highestIndex<uint32_t>(element, indices.count) < vertexCount;
+        return inRange ? cgltf_result_success : cgltf_result_data_too_short;
+    }
     for (cgltf_size k = 0; k < indices.count; ++k, element += indices.stride)
-        if ((replaced.empty() || !replaced[k]) && readInteger(element, indices.component_type) >= vertexCount)
+        if (!replaced[k] && readInteger(element, indices.component_type) >= vertexCount)
             return cgltf_result_data_too_short;
     return cgltf_result_success;
 }
 
 cgltf_result checkPrimitive(const cgltf_primitive& primitive) {
+    // A known mode, and vertices: at least one attribute, the first with elements.
+    if (primitive.type == cgltf_primitive_type_invalid || primitive.attributes_count == 0 ||
+        primitive.attributes[0].data->count == 0)
+        return cgltf_result_invalid_gltf;
     for (cgltf_size i = 1; i < primitive.attributes_count; ++i)
         if (primitive.attributes[i].data->count != primitive.attributes[0].data->count)
             return cgltf_result_invalid_gltf;
@@ -108,9 +129,6 @@ cgltf_result checkPrimitive(const cgltf_primitive& primitive) {
     // Only vertex attributes may be strided: indices are tightly packed.
     if (primitive.indices->stride != componentSize(primitive.indices->component_type))
         return cgltf_result_invalid_gltf;
-    // A primitive without attributes has no vertex count to check against; its users skip it.
-    if (primitive.attributes_count == 0)
-        return cgltf_result_success;
     return checkIndexValues(*primitive.indices, primitive.attributes[0].data->count);
 }
 

@@ -6,7 +6,12 @@
  * Differences from the real library that a caller can see:
  * - cgltf_options.memory and cgltf_options.file must be zero (custom allocators and file readers are not
  *   supported); otherwise the parse gives cgltf_result_invalid_options.
- * - cgltf_parse copies the input, so the caller may release its memory as soon as the call returns.
+ * - cgltf_parse copies the input, so the caller may release its memory as soon as the call returns (cgltf
+ *   keeps pointers into it: code meant for both keeps it alive as long as the data).
+ * - A number written "-0" (no fraction, no exponent) reads as +0.0f; cgltf reads -0.0f. "-0.0" reads as
+ *   -0.0f in both.
+ * - A file that is refused may be refused by a different call (cgltf_parse rather than cgltf_validate, say)
+ *   and with a different error code; which files load and what their data read as is meant to be the same.
  */
 #ifndef LANTERN_COMPAT_CGLTF_H
 #define LANTERN_COMPAT_CGLTF_H

@@ -1,8 +1,10 @@
 // The stand-in shader compiler on the command line, with the options of the compiler's own tool:
 //   standin_dxc -T <profile> [-E <entry>] [-Fo <output>] [other options] <source>
 // It compiles through DxcCreateInstance exactly as the program does and writes the stand-in container,
-// so that the build can embed programs that Windows builds compile with dxc.
+// so that a build without a real compiler can embed programs that Windows builds compile with dxc.
 #include <dxcapi.h>
+
+#include "standin/Dxc.h"
 
 #include <cstdio>
 #include <set>
@@ -34,6 +36,7 @@ int usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    standin::useRealShaderCompiler(false);
     static const std::set<std::string> optionsWithValue = {"-E",  "-T",  "-D",  "-I",   "-Fe", "-Fd",
                                                            "-Fh", "-Vn", "-HV", "-Fre", "-Frs"};
     std::string output, source;

@@ -7,6 +7,8 @@
 #include "core/GpuSync.h"
 #include "core/Report.h"
 #include "core/RootSignature.h"
+#include "raytracing/RaytracingPipeline.h"
+#include "raytracing/ShadowMaps.h"
 #include "renderer/DebugPanelSetup.h"
 #include "renderer/DeviceSetup.h"
 #include "renderer/FrameObjects.h"
@@ -40,9 +42,12 @@ bool initialize() {
     createShadingPipeline();
     createPostRootSignature();
     createPostPipeline();
-    // The ray-traced shadows' root signature, pipelines, constants and shadow maps (srvHeap slots 5 to 7) are
-    // made here, before the command list; the shading pass finds the shadow map through
-    // descriptorIndices.shadowMapIndex, which initShadowMaps' result fills here.
+    createRaytracingRootSignature();
+    createRaytracingPipeline();
+    createDenoisePipeline();
+    createRaytracingConstants();
+    // srvHeap slots 5 to 7, right after those of the targets.
+    descriptorIndices.shadowMapIndex = initShadowMaps(window->getWidth(), window->getHeight());
 
     createCommandAllocatorsAndList();
     createQueryObjects();

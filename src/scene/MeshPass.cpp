@@ -4,27 +4,41 @@
 // After meshoptimizer.h: declares meshopt_optimizeMeshlet where the installed version lacks it.
 #include <MeshletOptimize.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 namespace {
 
 constexpr size_t VERTEX_SIZE = sizeof(Vertex);
 
+// A block of count trivially copyable values whose contents are left as they are: every use below writes
+// each value before it reads it (or zeroes what it has to), so nothing is filled twice.
+template <typename T> std::unique_ptr<T[]> uninitialized(size_t count) {
+    return std::make_unique_for_overwrite<T[]>(count);
+}
+
 // Unpacks one attribute kind (set index 0) into a float field of every vertex. What the unpacking does not
-// write stays 0, so a missing attribute, or one that cannot be unpacked, leaves zeros.
-void fillAttribute(const cgltf_primitive& primitive, cgltf_attribute_type type, size_t floatsPerVertex,
-                   size_t fieldOffset, std::vector<Vertex>& vertices) {
+// write stays 0, so a missing attribute, or one that cannot be unpacked, leaves zeros. The scratch array
+// (four floats per vertex) is shared by the attributes of a primitive and is zeroed only when the unpacking
+// does not write it all, in which case the call is repeated on zeros, so the result is that of a fresh
+// zero-filled array either way.
+template <size_t FLOATS>
+void fillAttribute(const cgltf_primitive& primitive, cgltf_attribute_type type, size_t fieldOffset,
+                   Vertex* vertices, size_t vertexCount, float* scratch) {
     const cgltf_accessor* accessor = cgltf_find_accessor(&primitive, type, 0);
     if (!accessor)
         return;
-    const size_t vertexCount = vertices.size();
-    std::vector<float> scratch(vertexCount * 4, 0.0f);
-    cgltf_accessor_unpack_floats(accessor, scratch.data(), vertexCount * floatsPerVertex);
+    const size_t floatCount = vertexCount * FLOATS;
+    if (cgltf_accessor_unpack_floats(accessor, scratch, floatCount) != floatCount) {
+        std::fill(scratch, scratch + floatCount, 0.0f);
+        cgltf_accessor_unpack_floats(accessor, scratch, floatCount);
+    }
     for (size_t k = 0; k < vertexCount; ++k)
-        std::memcpy(reinterpret_cast<char*>(&vertices[k]) + fieldOffset, &scratch[k * floatsPerVertex],
-                    floatsPerVertex * sizeof(float));
+        std::memcpy(reinterpret_cast<char*>(&vertices[k]) + fieldOffset, &scratch[k * FLOATS],
+                    FLOATS * sizeof(float));
 }
 
 uint32_t packCone(const meshopt_Bounds& bounds) {
@@ -37,54 +51,99 @@ void reportSkipped() {
     std::printf("Invalid primitive type or no indices\n");
 }
 
-void appendPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, std::vector<Meshlet>& meshlets,
-                     MeshPassResult& result) {
-    // The vertex count comes from the first attribute, so a primitive without one has none; an index count
-    // that is not a multiple of 3 loses its partial triangle.
+// The vertex and index counts of a primitive that the pass processes; false (nothing set) for one it skips.
+// The vertex count comes from the first attribute, so a primitive without one has none; an index count that
+// is not a multiple of 3 loses its partial triangle.
+bool primitiveCounts(const cgltf_primitive& primitive, size_t* vertexCount, size_t* indexCount) {
     if (primitive.type != cgltf_primitive_type_triangles || !primitive.indices ||
-        primitive.attributes_count == 0 || !primitive.attributes[0].data) {
-        reportSkipped();
-        return;
-    }
-    const cgltf_size vertexCount64 = primitive.attributes[0].data->count;
-    const cgltf_size indexCount64 = primitive.indices->count - primitive.indices->count % 3;
-    if (indexCount64 == 0 || vertexCount64 > std::numeric_limits<uint32_t>::max() ||
-        indexCount64 > std::numeric_limits<uint32_t>::max()) {
+        primitive.attributes_count == 0 || !primitive.attributes[0].data)
+        return false;
+    const cgltf_size vertices = primitive.attributes[0].data->count;
+    const cgltf_size indices = primitive.indices->count - primitive.indices->count % 3;
+    if (indices == 0 || vertices > std::numeric_limits<uint32_t>::max() ||
+        indices > std::numeric_limits<uint32_t>::max())
+        return false;
+    *vertexCount = vertices;
+    *indexCount = indices;
+    return true;
+}
+
+// Makes room for count more elements at the end, growing geometrically so that many primitives append in
+// linear time, but exactly when the list is empty (one large primitive gets a list of its own size).
+template <typename T> void reserveMore(std::vector<T>& list, size_t count) {
+    const size_t needed = list.size() + count;
+    if (needed > list.capacity())
+        list.reserve(list.empty() ? needed : std::max(needed, 2 * list.capacity()));
+}
+
+// cornerTotal is the length of the scene triangle list once every primitive is processed.
+void appendPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, size_t cornerTotal,
+                     std::vector<Meshlet>& meshlets, MeshPassResult& result) {
+    size_t vertexCount = 0, indexCount = 0;
+    if (!primitiveCounts(primitive, &vertexCount, &indexCount)) {
         reportSkipped();
         return;
     }
     const uint32_t materialIndex = primitive.material ? uint32_t(primitive.material - data.materials) : 0;
-    const size_t vertexCount = vertexCount64;
-    const size_t indexCount = indexCount64;
 
-    std::vector<Vertex> vertices(vertexCount, Vertex{});
-    std::vector<uint32_t> indices(indexCount, 0);
-    fillAttribute(primitive, cgltf_attribute_type_position, 3, offsetof(Vertex, position), vertices);
-    fillAttribute(primitive, cgltf_attribute_type_normal, 3, offsetof(Vertex, normal), vertices);
-    fillAttribute(primitive, cgltf_attribute_type_texcoord, 2, offsetof(Vertex, texcoord), vertices);
-    fillAttribute(primitive, cgltf_attribute_type_tangent, 4, offsetof(Vertex, tangent), vertices);
-    cgltf_accessor_unpack_indices(primitive.indices, indices.data(), sizeof(uint32_t), indexCount);
-
-    std::vector<uint32_t> remap(vertexCount);
-    const size_t uniqueCount = meshopt_generateVertexRemap(remap.data(), indices.data(), indexCount,
-                                                           vertices.data(), vertexCount, VERTEX_SIZE);
-    meshopt_remapVertexBuffer(vertices.data(), vertices.data(), vertexCount, VERTEX_SIZE, remap.data());
-    vertices.resize(uniqueCount);
-    meshopt_remapIndexBuffer(indices.data(), indices.data(), indexCount, remap.data());
-    meshopt_optimizeVertexCache(indices.data(), indices.data(), indexCount, uniqueCount);
-
-    const size_t bound = meshopt_buildMeshletsBound(indexCount, MESHLET_MAX_VERTICES, MESHLET_MAX_TRIANGLES);
-    std::vector<meshopt_Meshlet> built(bound, meshopt_Meshlet{});
-    std::vector<uint32_t> builtVertices(bound * MESHLET_MAX_VERTICES, 0);
-    std::vector<uint8_t> builtTriangles(bound * MESHLET_MAX_TRIANGLES * 3, 0);
-
+    // The primitive's vertices are made in place at the end of the scene list, zeroed, and cut to the unique
+    // ones after deduplication: the base vertex is the list's length before them.
     const uint32_t baseVertex = uint32_t(result.vertices.size());
-    result.vertices.insert(result.vertices.end(), vertices.begin(), vertices.end());
+    reserveMore(result.vertices, vertexCount);
+    result.vertices.resize(baseVertex + vertexCount, Vertex{});
+    Vertex* vertices = result.vertices.data() + baseVertex;
+    {
+        std::unique_ptr<float[]> scratch = uninitialized<float>(vertexCount * 4);
+        fillAttribute<3>(primitive, cgltf_attribute_type_position, offsetof(Vertex, position), vertices,
+                         vertexCount, scratch.get());
+        fillAttribute<3>(primitive, cgltf_attribute_type_normal, offsetof(Vertex, normal), vertices,
+                         vertexCount, scratch.get());
+        fillAttribute<2>(primitive, cgltf_attribute_type_texcoord, offsetof(Vertex, texcoord), vertices,
+                         vertexCount, scratch.get());
+        fillAttribute<4>(primitive, cgltf_attribute_type_tangent, offsetof(Vertex, tangent), vertices,
+                         vertexCount, scratch.get());
+    }
 
+    // An index accessor that cannot be unpacked leaves the list at 0.
+    std::unique_ptr<uint32_t[]> indices = uninitialized<uint32_t>(indexCount);
+    const size_t unpacked = std::min(
+        cgltf_accessor_unpack_indices(primitive.indices, indices.get(), sizeof(uint32_t), indexCount),
+        indexCount);
+    std::fill(indices.get() + unpacked, indices.get() + indexCount, 0u);
+
+    size_t uniqueCount = 0;
+    {
+        std::unique_ptr<uint32_t[]> remap = uninitialized<uint32_t>(vertexCount);
+        uniqueCount = meshopt_generateVertexRemap(remap.get(), indices.get(), indexCount, vertices,
+                                                  vertexCount, VERTEX_SIZE);
+        meshopt_remapVertexBuffer(vertices, vertices, vertexCount, VERTEX_SIZE, remap.get());
+        meshopt_remapIndexBuffer(indices.get(), indices.get(), indexCount, remap.get());
+    }
+    result.vertices.resize(baseVertex + uniqueCount);
+    meshopt_optimizeVertexCache(indices.get(), indices.get(), indexCount, uniqueCount);
+
+    // Sized once from the bound; the builder writes only what it reports, so the arrays are not zeroed and
+    // their unused pages are never touched.
+    const size_t bound = meshopt_buildMeshletsBound(indexCount, MESHLET_MAX_VERTICES, MESHLET_MAX_TRIANGLES);
+    std::unique_ptr<meshopt_Meshlet[]> built = uninitialized<meshopt_Meshlet>(bound);
+    std::unique_ptr<uint32_t[]> builtVertices = uninitialized<uint32_t>(bound * MESHLET_MAX_VERTICES);
+    std::unique_ptr<uint8_t[]> builtTriangles = uninitialized<uint8_t>(bound * MESHLET_MAX_TRIANGLES * 3);
     const float* positions = &vertices[0].position.x;
     const size_t meshletCount = meshopt_buildMeshlets(
-        built.data(), builtVertices.data(), builtTriangles.data(), indices.data(), indexCount, positions,
+        built.get(), builtVertices.get(), builtTriangles.get(), indices.get(), indexCount, positions,
         uniqueCount, VERTEX_SIZE, MESHLET_MAX_VERTICES, MESHLET_MAX_TRIANGLES, 0.0f);
+    indices.reset();
+
+    size_t vertexEntries = 0, cornerEntries = 0;
+    for (size_t m = 0; m < meshletCount; ++m) {
+        vertexEntries += built[m].vertex_count;
+        cornerEntries += 3 * size_t(built[m].triangle_count);
+    }
+    reserveMore(meshlets, meshletCount);
+    reserveMore(result.meshletVertices, vertexEntries);
+    if (result.meshletTriangles.capacity() < cornerTotal)
+        result.meshletTriangles.reserve(cornerTotal);
+    reserveMore(result.meshletTriangles, cornerEntries);
 
     for (size_t m = 0; m < meshletCount; ++m) {
         const meshopt_Meshlet& source = built[m];
@@ -121,10 +180,19 @@ MeshPassResult runMeshPass(const cgltf_data* data) {
     result.meshMeshlets.resize(data->meshes_count);
     // The last two meshes only cast shadows; a file with fewer than two meshes has none to process.
     const size_t processedCount = data->meshes_count < 2 ? 0 : data->meshes_count - 2;
+    // Every triangle ends in exactly one meshlet, so the triangle list's length is known before the pass; it
+    // is reserved when the first meshlets arrive, after that primitive's index list is gone.
+    size_t cornerTotal = 0;
+    for (size_t m = 0; m < processedCount; ++m)
+        for (size_t p = 0; p < data->meshes[m].primitives_count; ++p) {
+            size_t vertexCount = 0, indexCount = 0;
+            if (primitiveCounts(data->meshes[m].primitives[p], &vertexCount, &indexCount))
+                cornerTotal += indexCount;
+        }
     for (size_t m = 0; m < processedCount; ++m) {
         const cgltf_mesh& mesh = data->meshes[m];
         for (size_t p = 0; p < mesh.primitives_count; ++p)
-            appendPrimitive(*data, mesh.primitives[p], result.meshMeshlets[m], result);
+            appendPrimitive(*data, mesh.primitives[p], cornerTotal, result.meshMeshlets[m], result);
     }
     return result;
 }

@@ -5,6 +5,13 @@
 #include "Shaders/Shared.hlsli"
 #include "core/Buffers.h"
 
+#include <cstdint>
+
+// The geometry pass culls 32 meshlets per amplification group, and one mesh dispatch holds at most 65,535
+// groups in a dimension, which bounds the meshlets a scene may have.
+inline constexpr uint32_t MESHLETS_PER_AMPLIFICATION_GROUP = 32;
+inline constexpr uint32_t MESH_DISPATCH_GROUP_LIMIT = 65535;
+
 struct Scene {
     StructuredBuffer vertices;
     StructuredBuffer meshletVertices;
@@ -18,6 +25,8 @@ extern Scene scene;
 extern SceneInfo sceneInfo;
 
 // Imports the glTF file into scene and sceneInfo: parse, load and validate, the acceleration structures, the
-// mesh pass, the node pass, the textures, the materials and the six buffers. Every upload has completed on
-// the GPU when it returns. A file that cannot be imported ends the program with exit code 1.
+// mesh pass, the node pass, the textures, the materials and the six buffers; then the parsed file is freed.
+// Every upload has completed on the GPU when it returns; the command list must be closed when it is called.
+// A file that cannot be imported, a texture that cannot be loaded, or a scene with more meshlets than one
+// mesh dispatch can cover ends the program with exit code 1 after a line that says why.
 void loadScene(const char* filePath, Scene* scene, SceneInfo* sceneInfo);

@@ -168,6 +168,47 @@ TEST(FlyThroughTest, LookAheadStopsAtTheEndOfTheSpan) {
     expectNear(f.direction, towardEnd, 1e-6f);
 }
 
+// The view looks from the eye toward the curve a hundredth of a span further on.
+TEST(FlyThroughTest, DirectionLooksAHundredthOfASpanAhead) {
+    FlyThrough f;
+    // A sharp turn, so that looking any other distance ahead gives a clearly different direction.
+    f.segments[0].points = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    f.reset();
+    const std::vector<Vec3>& p = f.segments[0].points;
+    f.pointIndex = 1;
+    f.t = 0.5f;
+    f.advance(0.0f);
+    const Vec3 eye = catmullRom(p[0], p[1], p[2], p[3], 0.5f);
+    expectEqual(f.position, eye);
+    const Vec3 expected = normalize(catmullRom(p[0], p[1], p[2], p[3], 0.5f + 0.01f) - eye);
+    for (float other : {0.505f, 0.52f})
+        ASSERT_GT(length(normalize(catmullRom(p[0], p[1], p[2], p[3], other) - eye) - expected), 1e-3f);
+    expectNear(f.direction, expected, 1e-6f);
+}
+
+// A look-ahead closer than a ten-thousandth gives no direction; the previous one is kept.
+TEST(FlyThroughTest, DirectionFollowsOnlyALookAheadMoreThanATenThousandthAway) {
+    struct Case {
+        float spacing;
+        Vec3 direction;
+    };
+    // On evenly spaced points along a line the curve is that line, so the look-ahead lies a hundredth of the
+    // spacing ahead: just over 0.0001, then just under.
+    for (const Case& c : {Case{0.0102f, {1, 0, 0}}, Case{0.0098f, {0, 1, 0}}}) {
+        SCOPED_TRACE(c.spacing);
+        FlyThrough f;
+        for (int i = 0; i < 4; ++i)
+            f.segments[0].points.push_back({c.spacing * static_cast<float>(i), 0, 0});
+        f.reset();
+        f.direction = {0, 1, 0};
+        f.pointIndex = 1;
+        f.t = 0.5f;
+        f.advance(0.0f);
+        expectNear(f.position, {1.5f * c.spacing, 0, 0}, 1e-7f);
+        expectNear(f.direction, c.direction, 1e-6f);
+    }
+}
+
 TEST(FlyThroughTest, DirectionIsKeptWhereTheCurveDoesNotMove) {
     FlyThrough f;
     f.segments[0].points = {{1, 2, 3}, {1, 2, 3}, {1, 2, 3}};

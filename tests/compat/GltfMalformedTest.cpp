@@ -154,8 +154,18 @@ const Case cases[] = {
      Step::Validate, cgltf_result_data_too_short},
     {"view past its buffer", json([](GltfBuilder& b) { b.root["bufferViews"][1]["byteLength"] = 64; }),
      Step::Validate, cgltf_result_data_too_short},
-    {"index beyond the vertex count", json([](GltfBuilder& b) {
+    {"8-bit index beyond the vertex count", json([](GltfBuilder& b) {
          b.addIndices(std::vector<uint8_t>{0, 1, 3});
+         b.root["meshes"][0]["primitives"][0]["indices"] = 2;
+     }),
+     Step::Validate, cgltf_result_data_too_short},
+    {"16-bit index beyond the vertex count", json([](GltfBuilder& b) {
+         b.addIndices(std::vector<uint16_t>{0, 2, 1, 65535, 2, 0});
+         b.root["meshes"][0]["primitives"][0]["indices"] = 2;
+     }),
+     Step::Validate, cgltf_result_data_too_short},
+    {"32-bit index beyond the vertex count", json([](GltfBuilder& b) {
+         b.addIndices(std::vector<uint32_t>{0, 1, 2, 2, 1, 3});
          b.root["meshes"][0]["primitives"][0]["indices"] = 2;
      }),
      Step::Validate, cgltf_result_data_too_short},
@@ -163,7 +173,7 @@ const Case cases[] = {
          b.addAccessor(Json{{"componentType", GL_FLOAT}, {"count", 0}, {"type", "VEC3"}});
          b.root["meshes"][0]["primitives"][0]["attributes"]["POSITION"] = 2;
      }),
-     Step::Validate, cgltf_result_data_too_short},
+     Step::Validate, cgltf_result_invalid_gltf},
     {"float indices", json([](GltfBuilder& b) {
          b.addAccessor(
              Json{{"bufferView", 0}, {"componentType", GL_FLOAT}, {"count", 3}, {"type", "SCALAR"}});
@@ -174,6 +184,25 @@ const Case cases[] = {
          int view = b.addView(std::vector<uint16_t>{0, 0, 1, 0, 2, 0}, 4);
          b.root["meshes"][0]["primitives"][0]["indices"] =
              b.addAccessor(view, GL_UNSIGNED_SHORT, 3, "SCALAR");
+     }),
+     Step::Validate, cgltf_result_invalid_gltf},
+    // Primitives that cgltf_validate refuses.
+    {"mode beyond triangle fans",
+     json([](GltfBuilder& b) { b.root["meshes"][0]["primitives"][0]["mode"] = 7; }), Step::Validate,
+     cgltf_result_invalid_gltf},
+    {"mode far beyond", json([](GltfBuilder& b) { b.root["meshes"][0]["primitives"][0]["mode"] = 4096; }),
+     Step::Validate, cgltf_result_invalid_gltf},
+    {"no attributes",
+     json([](GltfBuilder& b) { b.root["meshes"][0]["primitives"][0]["attributes"] = Json::object(); }),
+     Step::Validate, cgltf_result_invalid_gltf},
+    {"no attributes nor indices", json([](GltfBuilder& b) {
+         b.root["meshes"][0]["primitives"][0].erase("attributes");
+         b.root["meshes"][0]["primitives"][0].erase("indices");
+     }),
+     Step::Validate, cgltf_result_invalid_gltf},
+    {"first attribute without elements", json([](GltfBuilder& b) {
+         int empty = b.addAccessor(Json{{"componentType", GL_FLOAT}, {"count", 0}, {"type", "VEC3"}});
+         b.root["meshes"][0]["primitives"][0] = primitive({{"POSITION", empty}});
      }),
      Step::Validate, cgltf_result_invalid_gltf},
     {"attributes of different counts", json([](GltfBuilder& b) {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -176,6 +179,82 @@ TEST(GltfParse, AttributesKeepFileOrderWithTheirSetIndices) {
     EXPECT_EQ(cgltf_find_accessor(&prim, cgltf_attribute_type_texcoord, 1), &loaded.data->accessors[uv]);
     EXPECT_EQ(cgltf_find_accessor(&prim, cgltf_attribute_type_position, 0),
               &loaded.data->accessors[positions]);
+}
+
+TEST(GltfParse, AttributeNamesGiveKindAndSetIndex) {
+    // A set index that is negative or does not fit makes the name invalid; the file still loads.
+    struct Case {
+        const char* name;
+        cgltf_attribute_type type;
+        cgltf_int index;
+    } cases[] = {
+        {"POSITION", cgltf_attribute_type_position, 0},
+        {"TEXCOORD_0", cgltf_attribute_type_texcoord, 0},
+        {"TEXCOORD_12", cgltf_attribute_type_texcoord, 12},
+        {"COLOR_1", cgltf_attribute_type_color, 1},
+        {"TEXCOORD_2147483647", cgltf_attribute_type_texcoord, INT_MAX},
+        {"TEXCOORD_-1", cgltf_attribute_type_invalid, 0},
+        {"JOINTS_-7", cgltf_attribute_type_invalid, 0},
+        {"TEXCOORD_2147483648", cgltf_attribute_type_invalid, 0},
+        {"TEXCOORD_4294967296", cgltf_attribute_type_invalid, 0},
+        {"TEXCOORD_99999999999999999999999", cgltf_attribute_type_invalid, 0},
+        {"SHININESS", cgltf_attribute_type_invalid, 0},
+        {"_WEIGHT_-1", cgltf_attribute_type_custom, 0},
+    };
+    GltfBuilder builder;
+    int uv = builder.addData(std::vector<float>{0, 0, 1, 0, 0, 1}, "VEC2");
+    Json attributes = Json::object();
+    for (const Case& c : cases)
+        attributes[c.name] = uv;
+    builder.addMesh(Json::array({primitive(attributes)}));
+    Loaded loaded = loadFromMemory(builder.json(BufferStorage::DataUri));
+    ASSERT_EQ(loaded.failedStep, Step::None) << loaded.result;
+    const cgltf_primitive& prim = loaded.data->meshes[0].primitives[0];
+    ASSERT_EQ(prim.attributes_count, std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_STREQ(prim.attributes[i].name, cases[i].name);
+        EXPECT_EQ(prim.attributes[i].type, cases[i].type);
+        EXPECT_EQ(prim.attributes[i].index, cases[i].index);
+    }
+}
+
+TEST(GltfParse, NumbersRoundToTheNearestFloat) {
+    // Writers print FLT_MAX as 3.4028235e38, a little above it; only from the midpoint between FLT_MAX and
+    // 2^128 on does a number overflow.
+    const double midpoint = 0x1.ffffffp127;
+    struct Case {
+        double number;
+        float expected;
+    } cases[] = {
+        {3.4028235e38, FLT_MAX},
+        {-3.4028235e38, -FLT_MAX},
+        {std::nextafter(midpoint, 0.0), FLT_MAX},
+        {midpoint, INFINITY},
+        {3.5e38, INFINITY},
+        {-1e300, -INFINITY},
+        {0.1, 0.1f},
+        {1e-50, 0.0f},
+    };
+    GltfBuilder builder;
+    for (const Case& c : cases)
+        builder.addNode({{"translation", {c.number, 0, 0}}});
+    Loaded loaded = loadFromMemory(builder.json(BufferStorage::DataUri));
+    ASSERT_EQ(loaded.failedStep, Step::None) << loaded.result;
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(loaded.data->nodes[i].translation[0], cases[i].expected) << cases[i].number;
+}
+
+TEST(GltfParse, GlbChunksEndWhereTheDataEndsNotWhereTheHeaderSays) {
+    // A header length that stops after the JSON chunk does not hide the BIN chunk that follows it.
+    std::vector<uint8_t> glb = triangle().glb();
+    uint32_t jsonLength = 0;
+    std::memcpy(&jsonLength, &glb[12], 4);
+    const uint32_t shortLength = 20 + jsonLength;
+    std::memcpy(&glb[8], &shortLength, 4);
+    Loaded loaded = loadFromMemory(glb);
+    ASSERT_EQ(loaded.failedStep, Step::None) << loaded.result;
+    EXPECT_EQ(unpackPositions(*loaded.data), trianglePositions);
 }
 
 TEST(GltfParse, ChildrenKnowTheirParent) {

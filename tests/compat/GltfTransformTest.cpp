@@ -88,3 +88,24 @@ TEST(GltfTransforms, WorldAppliesEveryParentInTurn) {
     cgltf_node_transform_world(&loaded.data->nodes[0], world);
     expectNear(world, translation(10, 0, 0));
 }
+
+TEST(GltfTransforms, WorldComposesTheAffinePartOfEachParent) {
+    // A parent matrix with a projective last row, and a parent translated to infinity: the parents' last row
+    // is not applied, the child's last row is kept, and no infinity is multiplied by the child's zeros.
+    GltfBuilder builder;
+    builder.addNode({{"matrix", {2, 0, 0, 0.5, 0, 1, 0, 0.25, 0, 0, 1, 0, 5, 0, 0, 3}}, {"children", {1}}});
+    builder.addNode({{"translation", {1, 2, 3}}});
+    builder.addNode({{"translation", {1e39, 0, 0}}, {"children", {3}}}); // becomes +infinity
+    builder.addNode({{"translation", {0, 1, 0}}, {"scale", {2, 2, 2}}});
+    Loaded loaded = loadNodes(builder);
+    ASSERT_TRUE(std::isinf(loaded.data->nodes[2].translation[0]));
+
+    float world[16];
+    cgltf_node_transform_world(&loaded.data->nodes[1], world);
+    expectNear(world, {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 7, 2, 3, 1});
+
+    cgltf_node_transform_world(&loaded.data->nodes[3], world);
+    const Matrix expected = {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, INFINITY, 1, 0, 1};
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(world[i], expected[i]) << "element " << i;
+}

@@ -116,4 +116,97 @@ TEST(MeshletOptimize, OurVersionLeavesAMeshletWithAnEntryOutOfRangeUnchanged) {
     EXPECT_EQ(meshlet.triangles, before.triangles);
     EXPECT_EQ(meshlet.vertices, before.vertices);
 }
+
+namespace {
+
+// Our order, written out step by step: the next triangle is, among the unused triangles that share a vertex
+// with the last one (all unused triangles when none does), the one with the most corners on vertices already
+// emitted, the lowest-numbered on a tie; vertices follow in first-use order, unused ones last.
+void optimizeStepByStep(Meshlet& m) {
+    const size_t triangleCount = m.triangles.size() / 3, vertexCount = m.vertices.size();
+    std::vector<bool> emitted(triangleCount), vertexUsed(vertexCount);
+    std::vector<size_t> sequence;
+    auto shares = [&](size_t a, size_t b) {
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                if (m.triangles[a * 3 + i] == m.triangles[b * 3 + j])
+                    return true;
+        return false;
+    };
+    auto score = [&](size_t t) {
+        return vertexUsed[m.triangles[t * 3]] + vertexUsed[m.triangles[t * 3 + 1]] +
+               vertexUsed[m.triangles[t * 3 + 2]];
+    };
+    for (size_t step = 0; step < triangleCount; ++step) {
+        int best = -1;
+        for (bool neighboursOnly : {true, false}) {
+            if (best >= 0 || (neighboursOnly && sequence.empty()))
+                continue;
+            for (size_t t = 0; t < triangleCount; ++t)
+                if (!emitted[t] && (!neighboursOnly || shares(t, sequence.back())) &&
+                    (best < 0 || score(t) > score(size_t(best))))
+                    best = int(t);
+        }
+        sequence.push_back(size_t(best));
+        emitted[best] = true;
+        for (int c = 0; c < 3; ++c)
+            vertexUsed[m.triangles[best * 3 + c]] = true;
+    }
+    std::vector<int> newNumber(vertexCount, -1);
+    Meshlet out;
+    for (size_t t : sequence)
+        for (int c = 0; c < 3; ++c) {
+            unsigned char v = m.triangles[t * 3 + c];
+            if (newNumber[v] < 0) {
+                newNumber[v] = int(out.vertices.size());
+                out.vertices.push_back(m.vertices[v]);
+            }
+            out.triangles.push_back(static_cast<unsigned char>(newNumber[v]));
+        }
+    for (size_t v = 0; v < vertexCount; ++v)
+        if (newNumber[v] < 0)
+            out.vertices.push_back(m.vertices[v]);
+    m = out;
+}
+
+// Random triangles over vertexCount vertices, each corner near the previous triangle's so that there are
+// neighbours to follow, with degenerate triangles and unused vertices among them.
+Meshlet randomMeshlet(std::mt19937& random, size_t triangleCount, size_t vertexCount) {
+    Meshlet m;
+    for (size_t v = 0; v < vertexCount; ++v)
+        m.vertices.push_back(unsigned(5000 + v));
+    size_t around = 0;
+    for (size_t i = 0; i < triangleCount * 3; ++i) {
+        if (random() % 5 == 0)
+            around = random() % vertexCount;
+        size_t spread = std::min<size_t>(vertexCount, 6);
+        m.triangles.push_back(static_cast<unsigned char>((around + random() % spread) % vertexCount));
+    }
+    return m;
+}
+
+} // namespace
+
+TEST(MeshletOptimize, OurVersionFollowsTheGreedyOrderExactly) {
+    std::mt19937 random(7);
+    struct Size {
+        size_t triangles, vertices;
+    } sizes[] = {{1, 3}, {2, 4}, {60, 64}, {124, 64}, {124, 40}, {100, 200}, {65, 3}, {300, 256}, {512, 256}};
+    for (const Size& size : sizes)
+        for (int round = 0; round < 20; ++round) {
+            SCOPED_TRACE(testing::Message() << size.triangles << " triangles, round " << round);
+            Meshlet meshlet = randomMeshlet(random, size.triangles, size.vertices), expected = meshlet;
+            optimize(meshlet);
+            optimizeStepByStep(expected);
+            ASSERT_EQ(meshlet.triangles, expected.triangles);
+            ASSERT_EQ(meshlet.vertices, expected.vertices);
+        }
+    for (unsigned seed : {1u, 2u, 3u}) {
+        Meshlet meshlet = shuffledGridMeshlet(seed), expected = meshlet;
+        optimize(meshlet);
+        optimizeStepByStep(expected);
+        EXPECT_EQ(meshlet.triangles, expected.triangles);
+        EXPECT_EQ(meshlet.vertices, expected.vertices);
+    }
+}
 #endif

@@ -39,27 +39,38 @@ TEST_F(BuffersTest, ConstantBufferSlotsAreAlignedTo256Bytes) {
 }
 
 TEST_F(BuffersTest, ConstantBufferWritesAndBindsTheCurrentFramesSlot) {
-    ConstantBuffer buffer = createConstantBuffer(324, 1);
-    const D3D12_GPU_VIRTUAL_ADDRESS start = buffer.resource->GetGPUVirtualAddress();
-    struct Case {
-        uint32_t frameIndex;
-        uint64_t slotOffset;
-        uint8_t first;
+    // A slot holds `count` aligned elements, so the second frame's slot starts alignedSize x count in.
+    struct Layout {
+        uint32_t elementSize, count;
+        uint64_t slotSize;
     };
-    for (const Case& c : {Case{0, 0, 10}, Case{1, 512, 90}, Case{2, 0, 30}, Case{3, 512, 50}}) {
-        frameIndex = c.frameIndex;
-        const std::vector<uint8_t> block = pattern(324, c.first);
-        writeConstantBuffer(buffer, block.data(), block.size());
-        EXPECT_EQ(getConstantBufferAddress(buffer), start + c.slotOffset) << "frame index " << c.frameIndex;
-        std::vector<uint8_t> bound(block.size());
-        ASSERT_TRUE(standin::readGpuMemory(getConstantBufferAddress(buffer), bound.data(), bound.size()));
-        EXPECT_EQ(bound, block) << "frame index " << c.frameIndex;
+    for (const Layout& layout : {Layout{324, 1, 512}, Layout{100, 3, 768}}) {
+        SCOPED_TRACE(layout.count);
+        ConstantBuffer buffer = createConstantBuffer(layout.elementSize, layout.count);
+        const D3D12_GPU_VIRTUAL_ADDRESS start = buffer.resource->GetGPUVirtualAddress();
+        const size_t blockSize = layout.slotSize; // the whole slot, every element of it
+        struct Case {
+            uint32_t frameIndex;
+            uint64_t slotOffset;
+            uint8_t first;
+        };
+        for (const Case& c :
+             {Case{0, 0, 10}, Case{1, layout.slotSize, 90}, Case{2, 0, 30}, Case{3, layout.slotSize, 50}}) {
+            frameIndex = c.frameIndex;
+            const std::vector<uint8_t> block = pattern(blockSize, c.first);
+            writeConstantBuffer(buffer, block.data(), block.size());
+            EXPECT_EQ(getConstantBufferAddress(buffer), start + c.slotOffset)
+                << "frame index " << c.frameIndex;
+            std::vector<uint8_t> bound(block.size());
+            ASSERT_TRUE(standin::readGpuMemory(getConstantBufferAddress(buffer), bound.data(), bound.size()));
+            EXPECT_EQ(bound, block) << "frame index " << c.frameIndex;
+        }
+        // The other slot keeps what its own frame wrote.
+        std::vector<uint8_t> slot0(blockSize);
+        ASSERT_TRUE(standin::readGpuMemory(start, slot0.data(), slot0.size()));
+        EXPECT_EQ(slot0, pattern(blockSize, 30));
+        buffer.resource->Release();
     }
-    // The other slot keeps what its own frame wrote.
-    std::vector<uint8_t> slot0(324);
-    ASSERT_TRUE(standin::readGpuMemory(start, slot0.data(), slot0.size()));
-    EXPECT_EQ(slot0, pattern(324, 30));
-    buffer.resource->Release();
 }
 
 TEST_F(BuffersTest, UploadBufferIsRoundedUpAndMapped) {
@@ -116,10 +127,15 @@ TEST_F(BuffersTest, UnorderedAccessBufferGetsAnUnorderedAccessView) {
     EXPECT_TRUE(buffer.resource->GetDesc().Flags & D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
     const standin::DescriptorContents view = standin::descriptorAt(srvHeap.heap, buffer.descriptorIndex);
     ASSERT_EQ(view.kind, standin::DescriptorKind::UnorderedAccessView);
+    EXPECT_EQ(view.resource, buffer.resource);
     EXPECT_EQ(view.counterResource, nullptr);
+    EXPECT_EQ(view.unorderedAccessView.Format, DXGI_FORMAT_UNKNOWN);
     EXPECT_EQ(view.unorderedAccessView.ViewDimension, D3D12_UAV_DIMENSION_BUFFER);
+    EXPECT_EQ(view.unorderedAccessView.Buffer.FirstElement, 0u);
     EXPECT_EQ(view.unorderedAccessView.Buffer.NumElements, 4u);
     EXPECT_EQ(view.unorderedAccessView.Buffer.StructureByteStride, 16u);
+    EXPECT_EQ(view.unorderedAccessView.Buffer.CounterOffsetInBytes, 0u);
+    EXPECT_EQ(view.unorderedAccessView.Buffer.Flags, D3D12_BUFFER_UAV_FLAG_NONE);
 
     const std::vector<standin::Submission> submitted = standin::submissions();
     ASSERT_EQ(submitted.size(), 1u);
@@ -127,6 +143,36 @@ TEST_F(BuffersTest, UnorderedAccessBufferGetsAnUnorderedAccessView) {
     EXPECT_EQ(submitted[0].commands.back().barriers[0].barrier.Transition.StateAfter,
               D3D12_RESOURCE_STATE_UNORDERED_ACCESS);
     buffer.resource->Release();
+}
+
+// The staging buffer goes once the copy has executed: an upload leaves nothing alive but the buffer itself.
+TEST_F(BuffersTest, UploadReleasesItsStagingBuffer) {
+    const std::vector<uint8_t> data = pattern(256, 3);
+    const size_t before = standin::liveObjectCount();
+    StructuredBuffer buffer = createStructuredBuffer(data.data(), 64, 4, false, nullptr);
+    EXPECT_EQ(standin::liveObjectCount(), before + 1);
+    buffer.resource->Release();
+    EXPECT_EQ(standin::liveObjectCount(), before);
+}
+
+// An upload records on the current frame slot's allocator, whatever the other slot's allocator is doing: here
+// another list is recording into it, which a reset on it would collide with.
+TEST_F(BuffersTest, UploadRecordsOnTheCurrentFrameSlotsAllocator) {
+    const std::vector<uint8_t> data = pattern(64, 9);
+    for (uint32_t slot : {0u, 1u}) {
+        SCOPED_TRACE(slot);
+        frameIndex = slot;
+        ID3D12GraphicsCommandList* otherList = nullptr;
+        ASSERT_EQ(device->CreateCommandList(0, D3D12_COMMAND_LIST_TYPE_DIRECT, commandAllocators[1 - slot],
+                                            nullptr, IID_PPV_ARGS(&otherList)),
+                  S_OK);
+        StructuredBuffer buffer = createStructuredBuffer(data.data(), 16, 4, false, nullptr);
+        EXPECT_EQ(standin::validationErrorCount(), 0u) << joinedFindings();
+        EXPECT_EQ(standin::readResource(buffer.resource), data);
+        otherList->Close();
+        otherList->Release();
+        buffer.resource->Release();
+    }
 }
 
 TEST_F(BuffersTest, StructuredBufferWithoutDataStaysCommonAndStillTakesASlot) {

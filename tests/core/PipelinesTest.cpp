@@ -3,6 +3,7 @@
 
 #include "core/RootSignature.h"
 #include "GpuFixture.h"
+#include "standin/Dxc.h"
 #include "support/ProgramStop.h"
 #include "support/TempDirectory.h"
 
@@ -31,6 +32,9 @@ std::vector<uint8_t> bytesOf(IDxcBlob* blob) {
 
 class PipelinesTest : public GpuFixture {
 protected:
+    // Placeholder stages of the stand-in's own compiler: these tests are of the pipeline descriptions.
+    standin::StandinCompilerScope standinCompiler;
+
     void SetUp() override {
         GpuFixture::SetUp();
         ASSERT_EQ(DxcCreateInstance(CLSID_DxcCompiler, IID_PPV_ARGS(&hlslCompiler)), S_OK);
@@ -269,6 +273,36 @@ INSTANTIATE_TEST_SUITE_P(BothFormsBothSettings, BlendStateTest,
                              return std::string(std::get<0>(info.param) ? "Mesh" : "Classic") +
                                     (std::get<1>(info.param) ? "AlphaBlending" : "Opaque");
                          });
+
+// The rasteriser's cull mode and multisampling and the depth test come from the description in both forms,
+// whatever the two pipelines of the frame happen to ask for.
+class PipelineOptionsTest : public PipelinesTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(PipelineOptionsTest, CullModeMultisamplingAndDepthComeFromTheDescription) {
+    struct Options {
+        D3D12_CULL_MODE cullMode;
+        bool multisampleEnable;
+        bool depthEnable;
+    };
+    for (const Options& options :
+         {Options{D3D12_CULL_MODE_BACK, true, false}, Options{D3D12_CULL_MODE_FRONT, false, true}}) {
+        SCOPED_TRACE(options.cullMode);
+        GraphicsPipelineDesc desc = GetParam() ? meshDesc() : classicDesc();
+        desc.cullMode = options.cullMode;
+        desc.multisampleEnable = options.multisampleEnable;
+        desc.depthEnable = options.depthEnable;
+        standin::PipelineInfo info = create(desc);
+        ASSERT_TRUE(info.valid);
+        EXPECT_EQ(info.rasterizer.CullMode, options.cullMode);
+        EXPECT_EQ(info.rasterizer.MultisampleEnable != FALSE, options.multisampleEnable);
+        EXPECT_EQ(info.depthStencil.DepthEnable != FALSE, options.depthEnable);
+        safeRelease(state);
+        state = nullptr;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothForms, PipelineOptionsTest, testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "Mesh" : "Classic"); });
 
 TEST_F(PipelinesTest, ComputePipelineRunsTheComputeStageOnTheDefaultRootSignature) {
     state = createComputePipeline(shader);

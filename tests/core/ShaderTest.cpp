@@ -30,6 +30,10 @@ float4 PixelMain() : SV_Target0 { return 0; }
 
 class ShaderTest : public testing::Test {
 protected:
+    // The compile paths are tested against the stand-in's own compiler and its messages; the real compiler's
+    // reach the same path in tests/shaders.
+    standin::StandinCompilerScope standinCompiler;
+
     void SetUp() override {
         ASSERT_EQ(DxcCreateInstance(CLSID_DxcCompiler, IID_PPV_ARGS(&hlslCompiler)), S_OK);
         ASSERT_EQ(DxcCreateInstance(CLSID_DxcLibrary, IID_PPV_ARGS(&hlslLibrary)), S_OK);

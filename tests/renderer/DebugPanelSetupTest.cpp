@@ -3,9 +3,11 @@
 
 #include "core/Globals.h"
 #include "core/GpuSync.h"
+#include "renderer/UiBackend.h"
 #include "renderer/UiDescriptorAllocator.h"
 #include "standin/Gpu.h"
 #include "standin/ImGuiBackend.h"
+#include "standin/WindowSystem.h"
 
 #include <directx/d3d12.h>
 #include <dxguids/dxguids.h>
@@ -17,10 +19,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
-class DebugPanelSetupTest : public testing::TestWithParam<HRESULT> {
+class DebugPanelSetupFixture : public testing::Test {
 protected:
     void SetUp() override {
         standin::resetGpu();
@@ -39,6 +42,9 @@ protected:
     }
 };
 
+class DebugPanelSetupTest : public DebugPanelSetupFixture, public testing::WithParamInterface<HRESULT> {};
+using DebugPanelWin32BackEndTest = DebugPanelSetupFixture;
+
 // Any result but S_OK counts, success codes included: no heap means no panel.
 TEST_P(DebugPanelSetupTest, AHeapThatIsNotMadeReturnsFalseBeforeTheAllocatorAndBackEnds) {
     standin::failCall("CreateDescriptorHeap", false, GetParam());
@@ -50,6 +56,44 @@ TEST_P(DebugPanelSetupTest, AHeapThatIsNotMadeReturnsFalseBeforeTheAllocatorAndB
     ASSERT_NE(ImGui::GetCurrentContext(), nullptr);
     EXPECT_EQ(ImGui::GetIO().BackendPlatformUserData, nullptr);
     EXPECT_EQ(ImGui::GetIO().BackendRendererUserData, nullptr);
+}
+
+// Without a high-resolution counter the Win32 back end refuses to start, which fails the set-up like a
+// missing heap; the Direct3D 12 back end has started before it.
+TEST_F(DebugPanelWin32BackEndTest, RefusingToStartFailsTheSetUp) {
+    standin::setPerformanceCounterFails(true);
+    const bool started = initDebugPanel(nullptr);
+    standin::setPerformanceCounterFails(false);
+    EXPECT_FALSE(started);
+    EXPECT_TRUE(standin::imguiDx12State().initialized);
+    EXPECT_EQ(ImGui::GetIO().BackendPlatformUserData, nullptr);
+    if (ImGui::GetIO().BackendRendererUserData)
+        shutdownUiRendererBackend();
+    teardownUiDescriptorAllocator(&uiDescriptorAllocator);
+    safeRelease(uiSrvHeap);
+    uiSrvHeap = nullptr;
+}
+
+// The dark style goes onto the current style. A context the library makes is dark already, so here a light
+// context is current beforehand; the panel's own context, created beside it, then leaves that one current.
+// The case runs in a child process of its own, which ends without tearing down what it cannot reach.
+TEST(DebugPanelStyleDeathTest, TheCurrentStyleBecomesTheDarkOne) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            D3D12CreateDevice(nullptr, D3D_FEATURE_LEVEL_12_1, IID_PPV_ARGS(&device));
+            D3D12_COMMAND_QUEUE_DESC queueDesc = {};
+            device->CreateCommandQueue(&queueDesc, IID_PPV_ARGS(&commandQueue));
+            ImGui::CreateContext();
+            ImGui::StyleColorsLight();
+            bool started = initDebugPanel(nullptr);
+            ImGuiStyle dark;
+            ImGui::StyleColorsDark(&dark);
+            bool isDark = std::memcmp(ImGui::GetStyle().Colors, dark.Colors, sizeof(dark.Colors)) == 0;
+            std::fprintf(stderr, "started %d, dark %d\n", started, isDark);
+            std::_Exit(0);
+        },
+        testing::ExitedWithCode(0), "started 1, dark 1");
 }
 
 // The library's refusal of the Direct3D 12 back end counts like a missing heap, and the Win32 back end is

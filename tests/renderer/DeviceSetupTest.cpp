@@ -253,6 +253,17 @@ TEST_F(DeviceSetupTest, SwapchainAndTargetsFollowTheClientSize) {
     expectTargets(1920, 1080);
 }
 
+// Each wait on the fence event consumes one signal: the event resets itself, starts unsignalled, and a wait
+// never returns early on a signal an earlier wait already took.
+TEST_F(DeviceSetupTest, TheFenceEventStartsUnsignalledAndResetsItselfAfterEachWait) {
+    runSteps(QueueAndFence + 1);
+    ASSERT_NE(fenceEvent, nullptr);
+    EXPECT_EQ(WaitForSingleObjectEx(fenceEvent, 0, FALSE), static_cast<DWORD>(WAIT_TIMEOUT));
+    ASSERT_TRUE(SetEvent(fenceEvent));
+    EXPECT_EQ(WaitForSingleObjectEx(fenceEvent, 0, FALSE), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObjectEx(fenceEvent, 0, FALSE), static_cast<DWORD>(WAIT_TIMEOUT));
+}
+
 TEST_F(DeviceSetupTest, ResizeRemakesTheTargetsWithTheirViewsInTheSameSlots) {
     runSteps(StepCount);
     const DescriptorIndices before = descriptorIndices;

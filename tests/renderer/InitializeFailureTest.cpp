@@ -1,6 +1,8 @@
 // Start-up without the debug panel's heap: initialize stops after the scene and the program never loops.
+// Without a scene it stops before the debug panel.
 #include "renderer/Renderer.h"
 
+#include "core/Report.h"
 #include "core/Globals.h"
 #include "renderer/FrameObjects.h"
 #include "renderer/Logging.h"
@@ -16,19 +18,33 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
 
 namespace {
 
-// The three heaps of the device set-up come first; the fourth is the debug panel's.
+// The three heaps of the device set-up and the shadow maps' one come first; the fifth is the debug panel's.
 void refuseTheDebugPanelsHeap() {
     if (!coreLogger)
         initLogging();
-    standin::failCall("CreateDescriptorHeap", false, E_OUTOFMEMORY, 3);
+    standin::failCall("CreateDescriptorHeap", false, E_OUTOFMEMORY, 4);
 }
 
 int renderedFrames = 0;
 void countFrame() {
     ++renderedFrames;
+}
+
+// A working directory with the program's shader sources and no scene, removed when the program ends.
+std::filesystem::path sceneless;
+
+[[noreturn]] void reportTheEnd(int exitCode) {
+    std::fprintf(stderr, "ended with %d, debug panel %d\n", exitCode, ImGui::GetCurrentContext() != nullptr);
+    std::error_code ignored;
+    std::filesystem::remove_all(sceneless, ignored);
+    std::_Exit(0);
 }
 
 class InitializeFailureDeathTest : public testing::Test {
@@ -63,6 +79,26 @@ TEST_F(InitializeFailureDeathTest, TheProgramEndsWithCodeOneWithoutRenderingAFra
             std::exit(0);
         },
         testing::ExitedWithCode(1), "^$");
+}
+
+// The scene is loaded before the debug panel is set up: a scene that cannot be read ends start-up while there
+// is no panel yet.
+TEST_F(InitializeFailureDeathTest, AMissingSceneEndsStartUpBeforeTheDebugPanel) {
+    EXPECT_EXIT(
+        {
+            if (!coreLogger)
+                initLogging();
+            std::string pattern = (std::filesystem::temp_directory_path() / "lantern-test-XXXXXX").string();
+            sceneless = mkdtemp(pattern.data());
+            std::filesystem::create_directory_symlink(std::filesystem::path(LANTERN_SOURCE_DIR) / "src",
+                                                      sceneless / "src");
+            std::filesystem::current_path(sceneless);
+            setProgramEnd(reportTheEnd);
+            initialize();
+            std::fprintf(stderr, "start-up went on\n");
+            std::_Exit(0);
+        },
+        testing::ExitedWithCode(0), "ended with 1, debug panel 0");
 }
 
 } // namespace

@@ -7,7 +7,10 @@
 #include "core/GpuSync.h"
 #include "core/RootSignature.h"
 #include "core/Shader.h"
+#include "raytracing/RaytracingPipeline.h"
+#include "raytracing/ShadowMaps.h"
 #include "renderer/DebugPanelSetup.h"
+#include "renderer/DeviceSetup.h"
 #include "renderer/FrameObjects.h"
 #include "renderer/Input.h"
 #include "renderer/Logging.h"
@@ -15,12 +18,15 @@
 #include "renderer/PassPipelines.h"
 #include "renderer/UiBackend.h"
 #include "renderer/UiDescriptorAllocator.h"
+#include "standin/CallTrace.h"
 #include "standin/Dxc.h"
 #include "standin/Gpu.h"
+#include "standin/ShaderReflection.h"
 #include "standin/ImGuiBackend.h"
 #include "standin/Sound.h"
 #include "support/ProgramEnd.h"
 #include "support/SamplerExpectations.h"
+#include "StartupSteps.h"
 
 #include <directx/d3d12.h>
 #include <dxguids/dxguids.h>
@@ -44,11 +50,29 @@ std::string joined(const std::vector<std::string>& lines) {
     return text;
 }
 
-std::string stageAndEntryOf(const std::vector<uint8_t>& bytecode) {
+// The first call from `start` on that is not the expected one, with the step it belongs to; empty when all
+// are.
+std::string firstDifference(const std::vector<std::string>& calls, size_t start,
+                            const std::vector<ExpectedCall>& expected) {
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const std::string actual = start + i < calls.size() ? calls[start + i] : "no call";
+        if (actual != expected[i].call)
+            return expected[i].step + ": call " + std::to_string(start + i) + " is " + actual + ", not " +
+                   expected[i].call;
+    }
+    return "";
+}
+
+// "stage:entry" of a stand-in compiler's container; DXIL keeps no entry name for a stage shader, so for the
+// real compiler's "stage:" and the expected entry (which the compile log checks).
+std::string stageAndEntryOf(const std::vector<uint8_t>& bytecode, const std::string& entry) {
     standin::StandinBytecode parsed;
-    if (!standin::parseStandinBytecode(bytecode.data(), bytecode.size(), &parsed))
+    if (standin::parseStandinBytecode(bytecode.data(), bytecode.size(), &parsed))
+        return parsed.stage + ":" + parsed.entry;
+    standin::ShaderReflection reflection = standin::reflectShader(bytecode.data(), bytecode.size());
+    if (!reflection.valid || reflection.library)
         return "not a container";
-    return parsed.stage + ":" + parsed.entry;
+    return reflection.entries.front().stage + ":" + entry;
 }
 
 class InitializeTest : public testing::Test {
@@ -58,13 +82,21 @@ protected:
             initLogging();
         standin::resetGpu();
         standin::clearDxcCompiles();
+        // Cleared, so that only start-up can have set it.
+        running = false;
         ProgramEndGuard guard;
+        standin::startCallTrace();
         try {
             initialized = initialize();
         } catch (const ProgramEnded& ended) {
             startupStop = "start-up ended the program with code " + std::to_string(ended.exitCode);
         }
+        calls = standin::stopCallTrace();
         standin::waitForGpuIdle();
+        // Later tests submit work of their own, which moves the frame values on.
+        fenceValuesAfterStartup = {fenceValues[0], fenceValues[1]};
+        uploadFenceValueAfterStartup = uploadFenceValue;
+        completedAfterStartup = fence ? fence->GetCompletedValue() : 0;
         startupFindings = standin::validationErrors();
         compiles = standin::dxcCompiles();
     }
@@ -96,11 +128,75 @@ protected:
     static inline std::string startupStop;
     static inline std::vector<std::string> startupFindings;
     static inline std::vector<standin::DxcCompileRecord> compiles;
+    static inline std::vector<std::string> calls;
+    static inline std::vector<uint64_t> fenceValuesAfterStartup;
+    static inline uint64_t uploadFenceValueAfterStartup = 0;
+    static inline uint64_t completedAfterStartup = 0;
 };
 
 TEST_F(InitializeTest, CompletesWithoutValidationFinding) {
     EXPECT_TRUE(initialized);
     EXPECT_TRUE(startupFindings.empty()) << joined(startupFindings);
+}
+
+// Where the build found the real compiler, start-up runs on its DXIL (the embedded denoise program too), and
+// the stand-in checked every pipeline and the state object against its root signature
+// (CompletesWithoutValidationFinding).
+TEST_F(InitializeTest, PipelinesRunOnRealDxilWhereTheBuildFoundTheCompiler) {
+    if (!standin::realShaderCompilerFound())
+        GTEST_SKIP() << "no real shader compiler in this build";
+    ASSERT_NE(rtStateObject, nullptr);
+    for (ID3D12PipelineState* pipeline : {geometryPipeline, shadingPipeline, postPipeline, denoisePipeline}) {
+        standin::PipelineInfo info = standin::describePipeline(pipeline);
+        for (const std::vector<uint8_t>* stage : {&info.as, &info.ms, &info.ps, &info.cs, &info.vs}) {
+            if (stage->empty())
+                continue;
+            EXPECT_TRUE(standin::reflectShader(stage->data(), stage->size()).valid);
+        }
+    }
+}
+
+// The steps that make platform calls come in their order; the scene import lies between the constant buffers
+// and the debug panel.
+TEST_F(InitializeTest, TakesItsStepsInOrder) {
+    const std::vector<ExpectedCall> before = expectedCalls(STEPS_BEFORE_THE_SCENE);
+    const std::vector<ExpectedCall> after = expectedCalls(STEPS_AFTER_THE_SCENE);
+    ASSERT_GE(calls.size(), before.size() + after.size()) << joined(calls);
+    EXPECT_EQ(firstDifference(calls, 0, before), "") << joined(calls);
+    EXPECT_EQ(firstDifference(calls, calls.size() - after.size(), after), "") << joined(calls);
+}
+
+TEST_F(InitializeTest, TheThreeHeapsHoldTheirFixedNumbersOfDescriptors) {
+    struct Expected {
+        const char* name;
+        const DescriptorHeap* heap;
+        D3D12_DESCRIPTOR_HEAP_TYPE type;
+        UINT descriptors;
+        D3D12_DESCRIPTOR_HEAP_FLAGS flags;
+    };
+    const Expected expected[] = {
+        {"dsvHeap", &dsvHeap, D3D12_DESCRIPTOR_HEAP_TYPE_DSV, 16, D3D12_DESCRIPTOR_HEAP_FLAG_NONE},
+        {"rtvHeap", &rtvHeap, D3D12_DESCRIPTOR_HEAP_TYPE_RTV, 64, D3D12_DESCRIPTOR_HEAP_FLAG_NONE},
+        {"srvHeap", &srvHeap, D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, 512,
+         D3D12_DESCRIPTOR_HEAP_FLAG_SHADER_VISIBLE},
+    };
+    for (const Expected& each : expected) {
+        SCOPED_TRACE(each.name);
+        ASSERT_NE(each.heap->heap, nullptr);
+        const D3D12_DESCRIPTOR_HEAP_DESC desc = each.heap->heap->GetDesc();
+        EXPECT_EQ(desc.Type, each.type);
+        EXPECT_EQ(desc.NumDescriptors, each.descriptors);
+        EXPECT_EQ(desc.Flags, each.flags);
+        EXPECT_EQ(desc.NodeMask, 0u);
+    }
+}
+
+// Every upload of start-up has finished, and both frame slots go on from the first value no upload used, so
+// that no frame wait is met by a value an upload left behind.
+TEST_F(InitializeTest, TheFramesContinueTheFenceAfterTheUploads) {
+    EXPECT_EQ(completedAfterStartup, uploadFenceValueAfterStartup - 1);
+    EXPECT_EQ(fenceValuesAfterStartup,
+              (std::vector<uint64_t>{uploadFenceValueAfterStartup, uploadFenceValueAfterStartup}));
 }
 
 TEST_F(InitializeTest, CompilesTheThreePassSourcesStageByStageWithOneOptimisationArgument) {
@@ -117,8 +213,10 @@ TEST_F(InitializeTest, CompilesTheThreePassSourcesStageByStageWithOneOptimisatio
         {L"src/Shaders/Post.hlsl", L"VertexMain", L"vs_6_7"},
         {L"src/Shaders/Post.hlsl", L"PixelMain", L"ps_6_7"},
     };
-    ASSERT_EQ(compiles.size(), std::size(expected));
-    for (size_t i = 0; i < compiles.size(); ++i) {
+    // The pass sources come first; the ray-tracing library, compiled after them, is the last.
+    ASSERT_EQ(compiles.size(), std::size(expected) + 1);
+    EXPECT_EQ(compiles.back().targetProfile, L"lib_6_3");
+    for (size_t i = 0; i < std::size(expected); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(compiles[i].sourceName, expected[i].file);
         EXPECT_EQ(compiles[i].entryPoint, expected[i].entry);
@@ -134,9 +232,9 @@ TEST_F(InitializeTest, EachPassPipelineRunsItsOwnStagesOnItsRootSignature) {
     ASSERT_TRUE(geometry.valid);
     EXPECT_EQ(geometry.kind, standin::PipelineKind::Mesh);
     EXPECT_EQ(geometry.rootSignature, defaultRootSignature);
-    EXPECT_EQ(stageAndEntryOf(geometry.as), "as:AmplificationMain");
-    EXPECT_EQ(stageAndEntryOf(geometry.ms), "ms:MeshMain");
-    EXPECT_EQ(stageAndEntryOf(geometry.ps), "ps:PixelMain");
+    EXPECT_EQ(stageAndEntryOf(geometry.as, "AmplificationMain"), "as:AmplificationMain");
+    EXPECT_EQ(stageAndEntryOf(geometry.ms, "MeshMain"), "ms:MeshMain");
+    EXPECT_EQ(stageAndEntryOf(geometry.ps, "PixelMain"), "ps:PixelMain");
     EXPECT_EQ(geometry.numRenderTargets, 2u);
     EXPECT_EQ(geometry.rtvFormats[0], DXGI_FORMAT_R32G32B32A32_UINT);
     EXPECT_EQ(geometry.rtvFormats[1], DXGI_FORMAT_R32G32_UINT);
@@ -148,14 +246,14 @@ TEST_F(InitializeTest, EachPassPipelineRunsItsOwnStagesOnItsRootSignature) {
     ASSERT_TRUE(shading.valid);
     EXPECT_EQ(shading.kind, standin::PipelineKind::Compute);
     EXPECT_EQ(shading.rootSignature, defaultRootSignature);
-    EXPECT_EQ(stageAndEntryOf(shading.cs), "cs:ComputeMain");
+    EXPECT_EQ(stageAndEntryOf(shading.cs, "ComputeMain"), "cs:ComputeMain");
 
     standin::PipelineInfo post = standin::describePipeline(postPipeline);
     ASSERT_TRUE(post.valid);
     EXPECT_EQ(post.kind, standin::PipelineKind::Graphics);
     EXPECT_EQ(post.rootSignature, postRootSignature);
-    EXPECT_EQ(stageAndEntryOf(post.vs), "vs:VertexMain");
-    EXPECT_EQ(stageAndEntryOf(post.ps), "ps:PixelMain");
+    EXPECT_EQ(stageAndEntryOf(post.vs, "VertexMain"), "vs:VertexMain");
+    EXPECT_EQ(stageAndEntryOf(post.ps, "PixelMain"), "ps:PixelMain");
     EXPECT_EQ(post.numRenderTargets, 1u);
     EXPECT_EQ(post.rtvFormats[0], DXGI_FORMAT_R8G8B8A8_UNORM);
     EXPECT_EQ(post.dsvFormat, DXGI_FORMAT_UNKNOWN);
@@ -191,6 +289,19 @@ TEST_F(InitializeTest, PostRootSignatureHasTheColourTableAndFourSettingsForThePi
     ASSERT_EQ(info.staticSamplers.size(), 1u);
     expectTopMipSampler(info.staticSamplers[0], D3D12_FILTER_MIN_MAG_MIP_POINT,
                         D3D12_TEXTURE_ADDRESS_MODE_CLAMP, 0);
+}
+
+TEST_F(InitializeTest, TheShadowStageIsMadeWithTheShadowMapInSlotFive) {
+    EXPECT_NE(rtRootSignature, nullptr);
+    EXPECT_NE(rtStateObject, nullptr);
+    EXPECT_NE(shaderTable, nullptr);
+    EXPECT_NE(denoisePipeline, nullptr);
+    EXPECT_EQ(rtConstantsBuffer.resource->GetDesc().Width, 512u);
+    EXPECT_EQ(descriptorIndices.shadowMapIndex, 5u);
+    EXPECT_EQ(shadowMapNoisySrvGpu.ptr, srvHeap.gpuStart.ptr + 7 * srvHeap.incrementSize);
+    ASSERT_NE(shadowMap, nullptr);
+    EXPECT_EQ(shadowMap->GetDesc().Width, window->getWidth());
+    EXPECT_EQ(shadowMap->GetDesc().Height, window->getHeight());
 }
 
 TEST_F(InitializeTest, TheCommandListIsLeftClosedOnTwoDistinctDirectAllocators) {

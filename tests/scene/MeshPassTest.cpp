@@ -188,7 +188,6 @@ TEST(MeshPass, SkippedPrimitivesPrintOneLineEachAndLeaveNothing) {
     for (int mode : {0, 1, 2, 3, 5, 6}) // points, lines, loop, strip, triangle strip, fan
         skipped.push_back(primitive({{"POSITION", positions}}, indices, -1, mode));
     skipped.push_back(primitive({{"POSITION", positions}}));             // triangles without indices
-    skipped.push_back(primitive(Json::object(), indices));               // indices without any attribute
     skipped.push_back(primitive({{"POSITION", positions}}, twoIndices)); // no whole triangle
     int tooMany =
         builder.addAccessor(Json{{"componentType", GL_FLOAT}, {"count", 1ull << 32}, {"type", "VEC3"}});
@@ -259,6 +258,25 @@ TEST(MeshPass, AttributesFillTheirFieldsAndMissingOnesStayZero) {
         EXPECT_EQ(v.tangent.x, 0.0f);
         EXPECT_EQ(v.tangent.w, 0.0f);
     }
+}
+
+TEST(MeshPass, AnAttributeNarrowerThanItsFieldLeavesTheRestZero) {
+    // POSITION as VEC2: the unpacking writes 6 of the 9 floats asked for, one after another, so the third
+    // vertex gets nothing and stays at 0, whatever an earlier primitive left in memory.
+    GltfBuilder builder;
+    int indices = builder.addIndices(std::vector<uint8_t>{0, 1, 2});
+    int wide = builder.addData(std::vector<float>{1, 2, 3, 4, 5, 6, 7, 8, 9}, "VEC3");
+    int narrow = builder.addData(std::vector<float>{10, 20, 30, 40, 50, 60}, "VEC2");
+    builder.addMesh(
+        Json::array({primitive({{"POSITION", wide}}, indices), primitive({{"POSITION", narrow}}, indices)}));
+    addTrailingMeshes(builder);
+    PassRun r = run(builder);
+    ASSERT_EQ(r.result.vertices.size(), 6u);
+    std::vector<Position> narrowPositions;
+    for (size_t i = 3; i < 6; ++i)
+        narrowPositions.push_back(positionOf(r.result.vertices[i]));
+    std::sort(narrowPositions.begin(), narrowPositions.end());
+    EXPECT_EQ(narrowPositions, (std::vector<Position>{{0, 0, 0}, {10, 20, 30}, {40, 50, 60}}));
 }
 
 TEST(MeshPass, IdenticalVerticesMergeAndUnusedOnesVanish) {

@@ -269,9 +269,17 @@ TEST(SampleScene, MaterialsMixTexturedAndPlainOnes) {
     for (const json& texture : gltf["textures"]) {
         EXPECT_LT(texture["source"].get<size_t>(), gltf["images"].size());
     }
+    // A material that samples a texture needs the texture coordinates of its primitives.
     for (const json& mesh : gltf["meshes"]) {
         for (const json& primitive : mesh["primitives"]) {
-            EXPECT_LT(primitive["material"].get<size_t>(), gltf["materials"].size());
+            const size_t index = primitive["material"].get<size_t>();
+            ASSERT_LT(index, gltf["materials"].size());
+            const json& material = gltf["materials"][index];
+            const json pbr = material.value("pbrMetallicRoughness", json::object());
+            const bool textured = pbr.contains("baseColorTexture") ||
+                                  pbr.contains("metallicRoughnessTexture") ||
+                                  material.contains("normalTexture") || material.contains("emissiveTexture");
+            EXPECT_TRUE(!textured || primitive["attributes"].contains("TEXCOORD_0")) << mesh["name"];
         }
     }
 }

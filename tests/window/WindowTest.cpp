@@ -71,6 +71,37 @@ TEST_F(WindowTest, CoversTheScreenAndFindsItselfThroughItsUserData) {
     EXPECT_TRUE(queued().empty()) << "creation posts nothing";
 }
 
+// The class: redrawn on resize, the standard arrow, no icon, brush or menu. The window: a visible pop-up at
+// the screen's origin, covering it, shown once with the default show command.
+TEST_F(WindowTest, IsAVisiblePopupOfTheDefaultClassAtTheOriginShownWithTheDefaultCommand) {
+    Window window;
+    const standin::WindowClassInfo windowClass = standin::windowClassInfo(L"DefaultWindow");
+    ASSERT_TRUE(windowClass.registered);
+    EXPECT_EQ(windowClass.style, static_cast<UINT>(CS_HREDRAW | CS_VREDRAW));
+    EXPECT_EQ(windowClass.procedure, Window::windowProc);
+    EXPECT_EQ(windowClass.classExtraBytes, 0);
+    EXPECT_EQ(windowClass.windowExtraBytes, 0);
+    EXPECT_EQ(windowClass.instance, GetModuleHandleW(nullptr));
+    EXPECT_EQ(windowClass.cursor, LoadCursorW(nullptr, IDC_ARROW));
+    EXPECT_EQ(windowClass.icon, nullptr);
+    EXPECT_EQ(windowClass.smallIcon, nullptr);
+    EXPECT_EQ(windowClass.background, nullptr);
+    EXPECT_FALSE(windowClass.hasMenuName);
+
+    const standin::WindowInfo info = standin::windowInfo(window.getHWND());
+    ASSERT_TRUE(info.exists);
+    EXPECT_EQ(info.exStyle, 0u);
+    EXPECT_EQ(info.style, static_cast<DWORD>(WS_POPUP | WS_VISIBLE));
+    EXPECT_EQ(info.x, 0);
+    EXPECT_EQ(info.y, 0);
+    EXPECT_EQ(info.width, SCREEN_WIDTH);
+    EXPECT_EQ(info.height, SCREEN_HEIGHT);
+    EXPECT_EQ(info.parent, nullptr);
+    EXPECT_EQ(info.menu, nullptr);
+    EXPECT_EQ(info.instance, GetModuleHandleW(nullptr));
+    EXPECT_EQ(info.showCommands, std::vector<int>{SW_SHOWDEFAULT});
+}
+
 TEST_F(WindowTest, FailedCreationThrows) {
     standin::setWindowCreationFails(true);
     try {

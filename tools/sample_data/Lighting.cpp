@@ -114,7 +114,8 @@ MeshData buildHerbBundle() {
 MeshData buildChandelierShadow() {
     MeshData mesh = emptyMesh("Chandelier Shadow");
     mesh.surfaceAttributes = false;
-    Primitive& proxy = primitiveFor(mesh, IRON);
+    // Factors only: the proxy has no texture coordinates to sample a texture with.
+    Primitive& proxy = primitiveFor(mesh, PEWTER);
     addTorus(proxy, {}, CHANDELIER_RADIUS, 0.04f, 32, 6, 1.0f);
     for (int candle = 0; candle < 8; ++candle) {
         addCylinder(proxy, translate(chandelierCandle(candle)), 0.03f, 0.0f, 0.26f, 8, 1.0f);

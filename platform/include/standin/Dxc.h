@@ -1,7 +1,12 @@
 // Inspection and control of the stand-in shader compiler, for tests.
 //
-// The stand-in cannot compile HLSL. A successful compile returns a text container that names what the
-// source defines; the stand-in Direct3D 12 device reads it back (state-object exports, pipeline stages):
+// Where the build found a real DirectX Shader Compiler, the stand-in's compiler objects hand every compile to
+// it: the program gets real DXIL and the real compiler's messages, and the stand-in device reads the DXIL's
+// reflection. The log and the injected failures below work the same either way.
+//
+// Without one, the stand-in compiles itself: it cannot generate code, so a successful compile returns a text
+// container that names what the source defines; the stand-in Direct3D 12 device reads it back (state-object
+// exports, pipeline stages):
 //
 //   STANDIN-DXIL\n
 //   stage=<vs|ps|cs|as|ms|lib>\n
@@ -50,5 +55,25 @@ void clearDxcCompiles();
 
 // Makes the next Compile call return this failure without a result object (S_OK: no injected failure).
 void failNextDxcCompile(HRESULT result);
+
+// True when the build found a real compiler and its library loads.
+bool realShaderCompilerFound();
+// Tests of the stand-in's own compiler switch the real one off; switching it on again has an effect only
+// where one is found.
+void useRealShaderCompiler(bool use);
+// Whether compiles go to the real compiler now.
+bool usingRealShaderCompiler();
+
+// Keeps compiles on the stand-in's own compiler for its scope.
+class StandinCompilerScope {
+public:
+    StandinCompilerScope() : previous(usingRealShaderCompiler()) { useRealShaderCompiler(false); }
+    ~StandinCompilerScope() { useRealShaderCompiler(previous); }
+    StandinCompilerScope(const StandinCompilerScope&) = delete;
+    StandinCompilerScope& operator=(const StandinCompilerScope&) = delete;
+
+private:
+    bool previous;
+};
 
 } // namespace standin

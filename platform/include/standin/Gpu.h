@@ -43,6 +43,13 @@ void setSoftwareAdapterListedFirst(bool listed);
 // Makes the queue worker take this long over each submitted command list (a slow GPU), so that tests can see
 // whether the CPU waits for the work it reuses memory of. 0 (the default) runs lists at once.
 void setGpuDelay(unsigned milliseconds);
+// Prebuild sizes that drivers may report and the stand-in's own never are: 0 for every size of a build
+// without geometry or instances, and a scratch size of 0 for every build.
+struct PrebuildQuirks {
+    bool emptyBuildsHaveNoSize = false;
+    bool noScratch = false;
+};
+void setPrebuildQuirks(PrebuildQuirks quirks);
 // Clears findings, the command log and every control. Objects the test still holds stay valid.
 void resetGpu();
 // Blocks until every queue has executed everything submitted to it.
@@ -171,6 +178,18 @@ bool describeAccelerationStructure(D3D12_GPU_VIRTUAL_ADDRESS address, Accelerati
 
 // The export a 32-byte shader identifier names ("" for an unknown or zero identifier).
 std::string shaderIdentifierExport(const void* identifier);
+
+struct StateObjectInfo {
+    bool valid = false;
+    D3D12_STATE_OBJECT_TYPE type{};
+    std::vector<D3D12_STATE_SUBOBJECT_TYPE> subobjects; // in the description's order
+    UINT listedExports = 0;           // exports named in the libraries' export lists (0: every export)
+    std::vector<std::string> exports; // every export with an identifier, in name order
+    ID3D12RootSignature* globalRootSignature = nullptr;
+    UINT maxPayloadSize = 0, maxAttributeSize = 0, maxRecursionDepth = 0;
+};
+
+StateObjectInfo describeStateObject(ID3D12StateObject* stateObject);
 
 // ---- Command logs ----
 

@@ -31,20 +31,34 @@ uint64_t primitiveCount(const D3D12_RAYTRACING_GEOMETRY_DESC& geometry) {
     return (t.IndexFormat == DXGI_FORMAT_UNKNOWN ? t.VertexCount : t.IndexCount) / 3;
 }
 
+PrebuildQuirks quirks; // under gpuMutex
+
 // Sizes proportional to the primitives or instances, as a driver's would be.
 D3D12_RAYTRACING_ACCELERATION_STRUCTURE_PREBUILD_INFO
 prebuild(const D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS& inputs) {
+    PrebuildQuirks active;
+    {
+        std::lock_guard lock(gpuMutex());
+        active = quirks;
+    }
+    if (active.emptyBuildsHaveNoSize && inputs.NumDescs == 0)
+        return {0, 0, 0};
     bool update = inputs.Flags & D3D12_RAYTRACING_ACCELERATION_STRUCTURE_BUILD_FLAG_ALLOW_UPDATE;
+    D3D12_RAYTRACING_ACCELERATION_STRUCTURE_PREBUILD_INFO sizes;
     if (inputs.Type == D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_TOP_LEVEL) {
         uint64_t n = inputs.NumDescs;
-        return {align256(256 + 128 * n), align256(256 + 64 * n), update ? align256(256 + 32 * n) : 0};
+        sizes = {align256(256 + 128 * n), align256(256 + 64 * n), update ? align256(256 + 32 * n) : 0};
+    } else {
+        uint64_t primitives = 0;
+        for (UINT i = 0; i < inputs.NumDescs; ++i)
+            primitives += primitiveCount(geometryAt(inputs, i));
+        uint64_t geometries = inputs.NumDescs;
+        sizes = {align256(256 + 64 * primitives + 32 * geometries), align256(256 + 32 * primitives),
+                 update ? align256(256 + 16 * primitives) : 0};
     }
-    uint64_t primitives = 0;
-    for (UINT i = 0; i < inputs.NumDescs; ++i)
-        primitives += primitiveCount(geometryAt(inputs, i));
-    uint64_t geometries = inputs.NumDescs;
-    return {align256(256 + 64 * primitives + 32 * geometries), align256(256 + 32 * primitives),
-            update ? align256(256 + 16 * primitives) : 0};
+    if (active.noScratch)
+        sizes.ScratchDataSizeInBytes = sizes.UpdateScratchDataSizeInBytes = 0;
+    return sizes;
 }
 
 struct BuildHeader {
@@ -64,7 +78,87 @@ std::shared_ptr<ResourceStorage> bufferRange(uint64_t address, uint64_t size, co
     return buffer;
 }
 
+// The size of one component of a vertex format that triangle geometry may use, 0 for any other format:
+// vertex addresses and strides must be multiples of it.
+uint32_t vertexComponentBytes(DXGI_FORMAT format) {
+    switch (format) {
+    case DXGI_FORMAT_R32G32_FLOAT:
+    case DXGI_FORMAT_R32G32B32_FLOAT:
+    case DXGI_FORMAT_R10G10B10A2_UNORM:
+        return 4;
+    case DXGI_FORMAT_R16G16_FLOAT:
+    case DXGI_FORMAT_R16G16B16A16_FLOAT:
+    case DXGI_FORMAT_R16G16_SNORM:
+    case DXGI_FORMAT_R16G16B16A16_SNORM:
+    case DXGI_FORMAT_R16G16_UNORM:
+    case DXGI_FORMAT_R16G16B16A16_UNORM:
+        return 2;
+    case DXGI_FORMAT_R8G8_SNORM:
+    case DXGI_FORMAT_R8G8B8A8_SNORM:
+    case DXGI_FORMAT_R8G8_UNORM:
+    case DXGI_FORMAT_R8G8B8A8_UNORM:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+// Checks one triangle geometry's description and collects the buffers the build reads. Caller holds
+// gpuMutex.
+void checkTriangles(const D3D12_RAYTRACING_GEOMETRY_TRIANGLES_DESC& t, const std::string& which,
+                    std::vector<std::string>& problems,
+                    std::vector<std::pair<std::shared_ptr<ResourceStorage>, std::string>>& inputsRead) {
+    uint32_t component = vertexComponentBytes(t.VertexFormat);
+    uint32_t vertexBytes = formatInfo(t.VertexFormat).bytesPerBlock;
+    if (component == 0) {
+        problems.push_back(which + ": the vertex format " + std::to_string(int(t.VertexFormat)) +
+                           " is not one that triangle geometry may use");
+    } else if (t.VertexBuffer.StartAddress % component || t.VertexBuffer.StrideInBytes % component) {
+        problems.push_back(which + ": the vertex address and stride must be multiples of the format's " +
+                           std::to_string(component) + "-byte component");
+    } else if (t.VertexCount) {
+        if (auto buffer =
+                bufferRange(t.VertexBuffer.StartAddress,
+                            uint64_t(t.VertexCount - 1) * t.VertexBuffer.StrideInBytes + vertexBytes,
+                            which + ": the vertices", problems))
+            inputsRead.emplace_back(buffer, which + " vertices");
+    }
+    if (t.IndexFormat == DXGI_FORMAT_UNKNOWN) {
+        if (t.IndexCount || t.IndexBuffer)
+            problems.push_back(which + ": an index count or buffer is given without an index format");
+        else if (t.VertexCount % 3)
+            problems.push_back(which + ": without indices the vertex count must be a multiple of 3");
+    } else if (t.IndexFormat != DXGI_FORMAT_R32_UINT && t.IndexFormat != DXGI_FORMAT_R16_UINT) {
+        problems.push_back(which + ": the index format must be R16_UINT or R32_UINT");
+    } else {
+        uint32_t indexBytes = t.IndexFormat == DXGI_FORMAT_R32_UINT ? 4 : 2;
+        if (t.IndexCount % 3)
+            problems.push_back(which + ": the index count is not a multiple of 3");
+        if (t.IndexBuffer % indexBytes)
+            problems.push_back(which + ": the index address must be a multiple of the " +
+                               std::to_string(indexBytes) + "-byte index size");
+        else if (t.IndexCount)
+            if (auto buffer = bufferRange(t.IndexBuffer, uint64_t(t.IndexCount) * indexBytes,
+                                          which + ": the indices", problems))
+                inputsRead.emplace_back(buffer, which + " indices");
+    }
+    if (t.Transform3x4 % D3D12_RAYTRACING_TRANSFORM3X4_BYTE_ALIGNMENT)
+        problems.push_back(which + ": the transform must start on 16 bytes");
+    else if (t.Transform3x4)
+        if (auto buffer = bufferRange(t.Transform3x4, 48, which + ": the transform", problems))
+            inputsRead.emplace_back(buffer, which + " transform");
+}
+
 } // namespace
+
+void setPrebuildQuirks(PrebuildQuirks active) {
+    std::lock_guard lock(gpuMutex());
+    quirks = active;
+}
+
+void resetPrebuildQuirks() {
+    quirks = {};
+}
 
 void Device::GetRaytracingAccelerationStructurePrebuildInfo(
     const D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS* inputs,
@@ -125,42 +219,12 @@ void CommandList::BuildRaytracingAccelerationStructure(
                                               "the instance descriptions", problems))
                     inputsRead.emplace_back(buffer, "instance descriptions");
         }
-        for (size_t i = 0; i < geometries.size(); ++i) {
-            const auto& geometry = geometries[i];
-            std::string which = "geometry " + std::to_string(i);
-            if (geometry.Type != D3D12_RAYTRACING_GEOMETRY_TYPE_TRIANGLES)
-                continue;
-            const auto& t = geometry.Triangles;
-            uint32_t vertexBytes = formatInfo(t.VertexFormat).bytesPerBlock;
-            if (t.VertexCount && vertexBytes == 0)
-                problems.push_back(which + ": the vertex format is not valid");
-            if (t.VertexCount)
-                if (auto buffer =
-                        bufferRange(t.VertexBuffer.StartAddress,
-                                    (t.VertexCount - 1) * t.VertexBuffer.StrideInBytes + vertexBytes,
-                                    which + ": the vertices", problems))
-                    inputsRead.emplace_back(buffer, which + " vertices");
-            if (t.IndexFormat == DXGI_FORMAT_UNKNOWN) {
-                if (t.IndexCount || t.IndexBuffer)
-                    problems.push_back(which + ": an index count or buffer is given without an index format");
-                else if (t.VertexCount % 3)
-                    problems.push_back(which + ": without indices the vertex count must be a multiple of 3");
-            } else if (t.IndexFormat != DXGI_FORMAT_R32_UINT && t.IndexFormat != DXGI_FORMAT_R16_UINT) {
-                problems.push_back(which + ": the index format must be R16_UINT or R32_UINT");
-            } else {
-                if (t.IndexCount % 3)
-                    problems.push_back(which + ": the index count is not a multiple of 3");
-                if (t.IndexCount)
-                    if (auto buffer = bufferRange(t.IndexBuffer,
-                                                  uint64_t(t.IndexCount) *
-                                                      (t.IndexFormat == DXGI_FORMAT_R32_UINT ? 4 : 2),
-                                                  which + ": the indices", problems))
-                        inputsRead.emplace_back(buffer, which + " indices");
-            }
-            if (t.Transform3x4)
-                if (auto buffer = bufferRange(t.Transform3x4, 48, which + ": the transform", problems))
-                    inputsRead.emplace_back(buffer, which + " transform");
-        }
+        for (size_t i = 0; i < geometries.size(); ++i)
+            if (geometries[i].Type == D3D12_RAYTRACING_GEOMETRY_TYPE_TRIANGLES)
+                checkTriangles(geometries[i].Triangles, "geometry " + std::to_string(i), problems,
+                               inputsRead);
+        if (scratch && !(scratch->desc.Flags & D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS))
+            problems.push_back("the scratch buffer lacks D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS");
     }
     for (const std::string& problem : problems)
         reportValidationError("BuildRaytracingAccelerationStructure: " + problem);

@@ -211,6 +211,10 @@ void CommandList::ResourceBarrier(UINT count, const D3D12_RESOURCE_BARRIER* barr
         for (D3D12_RESOURCE_STATES state : {before, after})
             if (std::string problem = statesProblem(storage->desc, state); !problem.empty())
                 reportValidationError("ResourceBarrier: the state " + problem);
+        // An acceleration structure's buffer is made in its state and keeps it for its life.
+        if ((before | after) & D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE)
+            reportValidationError("ResourceBarrier: a buffer cannot be transitioned into or out of "
+                                  "RAYTRACING_ACCELERATION_STRUCTURE");
         // A split barrier changes the state at its end.
         if (barrier.Flags & D3D12_RESOURCE_BARRIER_FLAG_BEGIN_ONLY)
             continue;

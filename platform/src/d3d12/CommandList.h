@@ -207,6 +207,10 @@ public:
     // Checks the descriptor heap and the views of the bound descriptor tables' bounded ranges, whose
     // resources must be in shader-resource or unordered-access states when the work runs.
     void useTables(bool compute, const std::string& where);
+    // Checks the buffers behind the bound root constant-buffer, shader-resource and unordered-access views:
+    // each must be in a state its view may be used in, and a shader-resource view into an
+    // acceleration-structure buffer must name a built top-level structure when the work runs.
+    void useRootDescriptors(bool compute, const std::string& where);
     BoundState boundState(bool compute) const;
     void setRootArgument(bool compute, UINT index, RootArgument argument, const char* method,
                          D3D12_ROOT_PARAMETER_TYPE expected);

@@ -242,6 +242,10 @@ void CommandList::SetPipelineState1(ID3D12StateObject* stateObject) {
     bindings.pipeline = nullptr;
     if (!bindings.stateObject)
         reportValidationError("ID3D12GraphicsCommandList4::SetPipelineState1: the state object is missing");
+    else if (bindings.stateObject->type != D3D12_STATE_OBJECT_TYPE_RAYTRACING_PIPELINE)
+        reportValidationError(
+            "ID3D12GraphicsCommandList4::SetPipelineState1: only a ray-tracing pipeline state object can be "
+            "set, not a collection");
 }
 
 void CommandList::OMSetRenderTargets(UINT count, const D3D12_CPU_DESCRIPTOR_HANDLE* handles, BOOL singleRange,

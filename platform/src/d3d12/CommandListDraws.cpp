@@ -198,6 +198,7 @@ void CommandList::recordDispatch(CommandKind kind, const char* method,
         if (count > 65535)
             reportValidationError(where + ": a thread-group count is above 65535");
     useTables(true, where);
+    useRootDescriptors(true, where);
     RecordedCommand& entry = log(kind);
     std::copy(arguments.begin(), arguments.end(), entry.arguments);
     entry.state = boundState(true);

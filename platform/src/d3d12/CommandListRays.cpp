@@ -1,6 +1,7 @@
-// DispatchRays: the shader tables are checked for alignment and placement when recorded, and the records'
-// shader identifiers against the bound state object's exports when the dispatch executes (the program may
-// write its tables after recording).
+// DispatchRays: the shader tables are checked for alignment, stride, placement and state when recorded, and
+// the records' shader identifiers against the bound state object's exports when the dispatch executes (the
+// program may write its tables after recording). The views it reads through its root parameters and tables
+// are checked as a compute dispatch's are.
 #include "d3d12/CommandList.h"
 
 #include "d3d12/GpuState.h"
@@ -47,6 +48,7 @@ void CommandList::DispatchRays(const D3D12_DISPATCH_RAYS_DESC* desc) {
          desc->CallableShaderTable.StrideInBytes, false},
     };
     std::vector<std::string> problems;
+    std::vector<std::pair<std::shared_ptr<ResourceStorage>, std::string>> tableBuffers;
     {
         std::lock_guard lock(gpuMutex());
         for (const Table& table : tables) {
@@ -59,15 +61,25 @@ void CommandList::DispatchRays(const D3D12_DISPATCH_RAYS_DESC* desc) {
                 problems.push_back(name + " must start on 64 bytes");
             if (table.stride % D3D12_RAYTRACING_SHADER_RECORD_BYTE_ALIGNMENT)
                 problems.push_back(name + "'s stride must be a multiple of 32 bytes");
+            if (table.stride > D3D12_RAYTRACING_MAX_SHADER_RECORD_STRIDE)
+                problems.push_back(name + "'s stride is above 4096 bytes");
             auto buffer = findBuffer(table.start);
             if (!buffer || table.start + table.size > buffer->gpuAddress + buffer->desc.Width)
                 problems.push_back(name + " is not inside one live buffer");
+            else
+                tableBuffers.emplace_back(buffer, name);
             reference(buffer);
         }
     }
+    // The dispatch reads its tables as shader resources: an upload buffer always can, a default-heap buffer
+    // once it is in (or promoted to) NON_PIXEL_SHADER_RESOURCE.
+    for (const auto& [buffer, name] : tableBuffers)
+        use(buffer, 0, D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE,
+            "ID3D12GraphicsCommandList4::DispatchRays (" + name + ")");
     for (const std::string& problem : problems)
         reportValidationError(where + problem);
     useTables(true, "ID3D12GraphicsCommandList4::DispatchRays");
+    useRootDescriptors(true, "ID3D12GraphicsCommandList4::DispatchRays");
     RecordedCommand& entry = log(CommandKind::DispatchRays);
     entry.rays = *desc;
     entry.arguments[0] = desc->Width;

@@ -4,6 +4,7 @@
 #include "d3d12/Device.h"
 #include "d3d12/Formats.h"
 #include "d3d12/GpuState.h"
+#include "d3d12/TextureViews.h"
 
 namespace standin {
 
@@ -224,9 +225,8 @@ void Device::CreateShaderResourceView(ID3D12Resource* resource, const D3D12_SHAD
             if (storage->isBuffer() &&
                 desc->ViewDimension != D3D12_SRV_DIMENSION_RAYTRACING_ACCELERATION_STRUCTURE)
                 problem = "a texture view of a buffer";
-            else if (desc->ViewDimension == D3D12_SRV_DIMENSION_TEXTURE2D &&
-                     desc->Texture2D.MostDetailedMip >= storage->desc.MipLevels)
-                problem = "MostDetailedMip is past the texture's mip levels";
+            else
+                problem = textureViewProblem(*storage, *desc);
         }
     }
     writeView("CreateShaderResourceView", D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, handle, resource, contents,

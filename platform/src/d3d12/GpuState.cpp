@@ -1,6 +1,7 @@
 // Address spaces, registries, controls, findings and the command log of the stand-in GPU.
 #include "d3d12/GpuState.h"
 
+#include "common/CallTrace.h"
 #include "common/ComObject.h"
 #include "d3d12/DescriptorHeap.h"
 #include "d3d12/Resource.h"
@@ -143,6 +144,7 @@ std::shared_ptr<HeapStorage> findHeapByGpuHandle(uint64_t handle, uint32_t* slot
 }
 
 HRESULT injectedFailure(const char* call) {
+    traceCall(call);
     std::lock_guard lock(gpuMutex());
     auto& failures = state().failures;
     if (failures.empty())
@@ -263,6 +265,7 @@ void resetGpu() {
     s.hardwareRefuses = false;
     s.softwareFirst = false;
     s.delay = 0;
+    resetPrebuildQuirks();
     s.log.clear();
 }
 

@@ -46,6 +46,8 @@ HRESULT injectedFailure(const char* call);
 bool hardwareAdapterRefuses();
 unsigned gpuDelay();
 bool softwareAdapterListedFirst();
+// Clears the controls of setPrebuildQuirks; caller holds gpuMutex.
+void resetPrebuildQuirks();
 
 // Appends a submission to the command log; caller holds gpuMutex. Returns its index.
 uint64_t logSubmission(std::vector<RecordedCommand> commands);

@@ -7,6 +7,7 @@
 #include "d3d12/Device.h"
 #include "d3d12/GpuState.h"
 #include "d3d12/RootSignature.h"
+#include "d3d12/ShaderBindings.h"
 #include "d3d12/ShaderBytecode.h"
 
 #include <cstddef>
@@ -86,7 +87,7 @@ std::string checkPipeline(const PipelineInfo& info) {
     if (info.kind == PipelineKind::Compute) {
         if (info.cs.empty())
             return "a compute pipeline needs a compute shader";
-        return "";
+        return checkPipelineShaders(info, rootSignatureOf(info.rootSignature)->info);
     }
     if (info.kind == PipelineKind::Mesh) {
         if (!info.vs.empty() || !info.gs.empty() || !info.hs.empty() || !info.ds.empty())
@@ -110,7 +111,7 @@ std::string checkPipeline(const PipelineInfo& info) {
                    std::to_string(info.numRenderTargets);
     if (info.sampleDesc.Count != 1)
         return "the stand-in supports single-sample pipelines only";
-    return "";
+    return checkPipelineShaders(info, rootSignatureOf(info.rootSignature)->info);
 }
 
 HRESULT finish(Device* device, PipelineInfo info, const char* call, REFIID riid, void** out) {

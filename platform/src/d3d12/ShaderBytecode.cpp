@@ -1,5 +1,7 @@
-// Reading the stand-in compiler's bytecode blobs.
+// Reading shader bytecode: the stand-in compiler's blobs, and DXIL through the real compiler's reflection.
 #include "d3d12/ShaderBytecode.h"
+
+#include "standin/ShaderReflection.h"
 
 #include <cstring>
 #include <sstream>
@@ -74,8 +76,17 @@ static std::string checkContainer(const std::vector<uint8_t>& code) {
 
 std::string checkShaderStage(const std::vector<uint8_t>& code, const char* stage) {
     std::map<std::string, std::string> fields;
-    if (code.size() >= 4 && std::memcmp(code.data(), "DXBC", 4) == 0)
-        return checkContainer(code);
+    if (code.size() >= 4 && std::memcmp(code.data(), "DXBC", 4) == 0) {
+        std::string problem = checkContainer(code);
+        ShaderReflection reflection =
+            problem.empty() ? reflectShader(code.data(), code.size()) : ShaderReflection{};
+        if (!reflection.valid)
+            return problem;
+        std::string compiled = reflection.library ? "lib" : reflection.entries.front().stage;
+        if (compiled == stage)
+            return "";
+        return std::string("the ") + stage + " slot holds DXIL compiled for the " + compiled + " stage";
+    }
     if (code.empty() || !parseStandinBytecode(code.data(), code.size(), &fields))
         return "";
     std::string named;
@@ -89,6 +100,12 @@ std::string checkShaderStage(const std::vector<uint8_t>& code, const char* stage
 
 bool libraryExports(const void* data, size_t size, std::vector<std::string>* exports) {
     std::map<std::string, std::string> fields;
+    if (data && size >= 4 && std::memcmp(data, "DXBC", 4) == 0) {
+        ShaderReflection reflection = reflectShader(data, size);
+        for (const ShaderEntry& entry : reflection.entries)
+            exports->push_back(entry.name);
+        return reflection.library;
+    }
     if (!parseStandinBytecode(data, size, &fields))
         return false;
     std::string named;

@@ -4,6 +4,7 @@
 #include "d3d12/Device.h"
 #include "d3d12/GpuState.h"
 #include "d3d12/RootSignature.h"
+#include "d3d12/ShaderBindings.h"
 #include "d3d12/ShaderBytecode.h"
 
 #include <algorithm>
@@ -61,6 +62,8 @@ void StateObject::addExport(const std::string& name) {
 }
 
 void* StateObject::Properties::GetShaderIdentifier(LPCWSTR exportName) {
+    if (!exportName)
+        return nullptr;
     auto found = owner.exports.find(narrow(exportName));
     return found == owner.exports.end() ? nullptr : found->second.data();
 }
@@ -83,6 +86,24 @@ std::string exportOfIdentifier(const void* identifier) {
     return found == identifiers.end() ? "" : found->second;
 }
 
+StateObjectInfo describeStateObject(ID3D12StateObject* stateObject) {
+    StateObjectInfo info;
+    StateObject* ours = stateObjectOf(stateObject);
+    if (!ours)
+        return info;
+    info.valid = true;
+    info.type = ours->type;
+    info.subobjects = ours->subobjectTypes;
+    info.listedExports = ours->listedExports;
+    for (const auto& [name, identifier] : ours->exports)
+        info.exports.push_back(name);
+    info.globalRootSignature = ours->globalRootSignature;
+    info.maxPayloadSize = ours->maxPayloadSize;
+    info.maxAttributeSize = ours->maxAttributeSize;
+    info.maxRecursionDepth = ours->maxRecursionDepth;
+    return info;
+}
+
 HRESULT Device::CreateStateObject(const D3D12_STATE_OBJECT_DESC* desc, REFIID riid, void** out) {
     if (HRESULT failure = injectedFailure("ID3D12Device5::CreateStateObject"); failure != S_OK)
         return failure;
@@ -92,6 +113,7 @@ HRESULT Device::CreateStateObject(const D3D12_STATE_OBJECT_DESC* desc, REFIID ri
     std::vector<const D3D12_HIT_GROUP_DESC*> hitGroups;
     std::string problem;
     int libraries = 0, shaderConfigs = 0, pipelineConfigs = 0;
+    UINT listedExports = 0;
     ID3D12RootSignature* global = nullptr;
     UINT payload = 0, attributes = 0, depth = 0;
     for (UINT i = 0; i < desc->NumSubobjects && problem.empty(); ++i) {
@@ -104,10 +126,15 @@ HRESULT Device::CreateStateObject(const D3D12_STATE_OBJECT_DESC* desc, REFIID ri
         switch (subobject.Type) {
         case D3D12_STATE_SUBOBJECT_TYPE_DXIL_LIBRARY: {
             const auto& library = *static_cast<const D3D12_DXIL_LIBRARY_DESC*>(subobject.pDesc);
+            if (!library.DXILLibrary.pShaderBytecode || library.DXILLibrary.BytecodeLength == 0) {
+                problem = where + "the DXIL library has no bytecode";
+                break;
+            }
             std::vector<std::string> inLibrary;
             bool readable = libraryExports(library.DXILLibrary.pShaderBytecode,
                                            library.DXILLibrary.BytecodeLength, &inLibrary);
             ++libraries;
+            listedExports += library.NumExports;
             if (library.NumExports == 0) {
                 if (!readable)
                     problem = where + "the library's exports cannot be read and no export list is given";
@@ -167,6 +194,12 @@ HRESULT Device::CreateStateObject(const D3D12_STATE_OBJECT_DESC* desc, REFIID ri
                           "', which no library exports";
         names.push_back(narrow(group->HitGroupExport));
     }
+    // Every export is reached by its name, so no two may share one.
+    for (size_t i = 0; i < names.size() && problem.empty(); ++i)
+        if (std::find(names.begin() + i + 1, names.end(), names[i]) != names.end())
+            problem = "the export name '" + names[i] + "' is used twice";
+    if (problem.empty())
+        problem = checkStateObjectShaders(*desc);
     if (problem.empty() && desc->Type == D3D12_STATE_OBJECT_TYPE_RAYTRACING_PIPELINE) {
         if (libraries == 0 || names.empty())
             problem = "a ray-tracing pipeline needs a DXIL library with exports";
@@ -186,6 +219,9 @@ HRESULT Device::CreateStateObject(const D3D12_STATE_OBJECT_DESC* desc, REFIID ri
     stateObject->maxPayloadSize = payload;
     stateObject->maxAttributeSize = attributes;
     stateObject->maxRecursionDepth = depth;
+    stateObject->listedExports = listedExports;
+    for (UINT i = 0; i < desc->NumSubobjects; ++i)
+        stateObject->subobjectTypes.push_back(desc->pSubobjects[i].Type);
     return handOut(stateObject, riid, out);
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace standin {
 
@@ -26,6 +27,8 @@ public:
     std::map<std::string, ShaderIdentifier> exports;
     RootSignature* globalRootSignature = nullptr; // referenced while the state object lives
     UINT maxPayloadSize = 0, maxAttributeSize = 0, maxRecursionDepth = 0;
+    std::vector<D3D12_STATE_SUBOBJECT_TYPE> subobjectTypes; // as described
+    UINT listedExports = 0;
     UINT64 pipelineStackSize = 0;
     uint64_t serial; // makes identifiers differ between state objects
 

@@ -1,6 +1,8 @@
 // The stand-in compiler object (IDxcCompiler and IDxcCompiler3) and its results.
 #include "dxc/DxcInternal.h"
 
+#include "common/CallTrace.h"
+
 #include <mutex>
 #include <set>
 #include <vector>
@@ -180,6 +182,7 @@ public:
                                       const DxcDefine* pDefines, UINT32 defineCount,
                                       IDxcIncludeHandler* pIncludeHandler,
                                       IDxcOperationResult** ppResult) override {
+        traceCall("IDxcCompiler::Compile");
         if (!ppResult)
             return E_POINTER;
         *ppResult = nullptr;
@@ -200,6 +203,11 @@ public:
             recordCompile(std::move(record));
             return injected;
         }
+        if (forwardsToRealCompiler())
+            return forward(pSource->GetBufferPointer(), pSource->GetBufferSize(), encodingOf(pSource),
+                           argumentList(pSourceName, pEntryPoint, pTargetProfile, pArguments, argCount,
+                                        pDefines, defineCount),
+                           pIncludeHandler, std::move(record), IID_PPV_ARGS(ppResult));
         Options options = parseArguments(pArguments, argCount, false);
         // The defines follow the arguments' own -D, as in the argument list the compiler builds of them.
         for (const std::wstring& define : record.defines)
@@ -226,6 +234,7 @@ public:
     HRESULT STDMETHODCALLTYPE Compile(const DxcBuffer* pSource, LPCWSTR* pArguments, UINT32 argCount,
                                       IDxcIncludeHandler* pIncludeHandler, REFIID riid,
                                       LPVOID* ppResult) override {
+        traceCall("IDxcCompiler3::Compile");
         if (!ppResult)
             return E_POINTER;
         *ppResult = nullptr;
@@ -243,6 +252,11 @@ public:
             record.status = injected;
             recordCompile(std::move(record));
             return injected;
+        }
+        if (forwardsToRealCompiler()) {
+            std::vector<std::wstring> arguments = record.arguments;
+            return forward(pSource->Ptr, pSource->Size, pSource->Encoding, std::move(arguments),
+                           pIncludeHandler, std::move(record), riid, ppResult);
         }
         CompileOutcome outcome{E_INVALIDARG, {}, options.error + "\n"};
         if (options.error.empty() && options.targetProfile.empty())
@@ -263,6 +277,36 @@ public:
 
     HRESULT STDMETHODCALLTYPE Disassemble(const DxcBuffer*, REFIID, LPVOID* ppResult) override {
         return notImplemented("IDxcCompiler3::Disassemble", ppResult);
+    }
+
+private:
+    // Hands a compile to the real compiler and answers with its outcome in a result of the stand-in's.
+    static HRESULT forward(const void* source, size_t size, UINT32 encoding,
+                           std::vector<std::wstring> arguments, IDxcIncludeHandler* includeHandler,
+                           DxcCompileRecord record, REFIID riid, void** ppResult) {
+        CompileOutcome outcome;
+        HRESULT called =
+            compileWithReal(source, size, encoding, std::move(arguments), includeHandler, &outcome);
+        record.status = called < 0 ? called : outcome.status;
+        recordCompile(std::move(record));
+        if (called < 0)
+            return called;
+        IDxcResult* result = createResult(outcome);
+        HRESULT queried = result->QueryInterface(riid, ppResult);
+        result->Release();
+        return queried;
+    }
+
+    // The code page a source blob says it has; unknown lets the compiler detect it.
+    static UINT32 encodingOf(IDxcBlob* source) {
+        IDxcBlobEncoding* encoding = nullptr;
+        BOOL known = FALSE;
+        UINT32 codePage = DXC_CP_ACP;
+        if (source->QueryInterface(IID_PPV_ARGS(&encoding)) >= 0) {
+            encoding->GetEncoding(&known, &codePage);
+            encoding->Release();
+        }
+        return known ? codePage : DXC_CP_ACP;
     }
 };
 
@@ -312,46 +356,6 @@ void clearDxcCompiles() {
 void failNextDxcCompile(HRESULT result) {
     std::lock_guard lock(dxc::logMutex);
     dxc::injectedFailure = result;
-}
-
-bool parseStandinBytecode(const void* bytes, size_t size, StandinBytecode* result) {
-    if (!bytes || !result)
-        return false;
-    std::string text(static_cast<const char*>(bytes), size);
-    if (text.compare(0, sizeof standinDxilMagic - 1, standinDxilMagic) != 0)
-        return false;
-    *result = {};
-    size_t start = sizeof standinDxilMagic - 1;
-    bool haveStage = false, haveEntry = false, haveExports = false, haveHash = false;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            return false;
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        size_t equals = line.find('=');
-        std::string key = line.substr(0, equals),
-                    value = equals == std::string::npos ? "" : line.substr(equals + 1);
-        if (key == "stage") {
-            result->stage = value;
-            haveStage = true;
-        } else if (key == "entry") {
-            result->entry = value;
-            haveEntry = true;
-        } else if (key == "exports") {
-            for (size_t from = 0; from < value.size();) {
-                size_t comma = value.find(',', from);
-                comma = comma == std::string::npos ? value.size() : comma;
-                result->exports.push_back(value.substr(from, comma - from));
-                from = comma + 1;
-            }
-            haveExports = true;
-        } else if (key == "hash") {
-            result->hash = value;
-            haveHash = true;
-        }
-    }
-    return haveStage && haveEntry && haveExports && haveHash;
 }
 
 } // namespace standin

@@ -99,6 +99,20 @@ IDxcResult* createResult(const CompileOutcome& outcome);
 HRESULT createCompiler(REFIID riid, void** object);
 HRESULT createUtilities(REFIID riid, void** object);
 
+// Whether compiles go to the real compiler: the build found one and tests have not switched it off.
+bool forwardsToRealCompiler();
+
+// IDxcCompiler3's argument list for an IDxcCompiler compile: the source name, entry point and target, the
+// arguments, then the defines, as the compiler builds it.
+std::vector<std::wstring> argumentList(LPCWSTR sourceName, LPCWSTR entryPoint, LPCWSTR targetProfile,
+                                       LPCWSTR* arguments, UINT32 argCount, const DxcDefine* defines,
+                                       UINT32 defineCount);
+
+// Compiles with the real compiler, handing its include requests to the caller's handler (none when null).
+// Returns what the real Compile call returned; only when that succeeds is the outcome set.
+HRESULT compileWithReal(const void* source, size_t size, UINT32 encoding, std::vector<std::wstring> arguments,
+                        IDxcIncludeHandler* includeHandler, CompileOutcome* outcome);
+
 // The compile log and the injected failure behind standin/Dxc.h.
 void recordCompile(DxcCompileRecord record);
 HRESULT takeInjectedCompileFailure();

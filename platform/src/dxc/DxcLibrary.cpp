@@ -2,6 +2,8 @@
 // its argument lists and DxcCreateInstance.
 #include "dxc/DxcInternal.h"
 
+#include "common/CallTrace.h"
+
 #include <deque>
 #include <vector>
 
@@ -138,6 +140,7 @@ public:
         return notImplemented("IDxcLibrary::CreateBlobWithEncodingOnMalloc", pBlobEncoding);
     }
     HRESULT STDMETHODCALLTYPE CreateIncludeHandler(IDxcIncludeHandler** ppResult) override {
+        traceCall("IDxcLibrary::CreateIncludeHandler");
         if (!ppResult)
             return E_POINTER;
         *ppResult = createDefaultIncludeHandler();
@@ -238,6 +241,7 @@ HRESULT createUtilities(REFIID riid, void** object) {
 } // namespace standin::dxc
 
 extern "C" HRESULT DxcCreateInstance(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+    standin::traceCall("DxcCreateInstance");
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;

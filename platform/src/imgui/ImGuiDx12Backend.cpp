@@ -7,6 +7,7 @@
 #include <imgui_impl_dx12.h>
 #include <imgui.h>
 
+#include "common/CallTrace.h"
 #include "standin/ImGuiBackend.h"
 
 #include <cstdint>
@@ -54,6 +55,7 @@ bool ImGui_ImplDX12_Init(ID3D12Device* device, int num_frames_in_flight, DXGI_FO
                          ID3D12DescriptorHeap* cbv_srv_heap,
                          D3D12_CPU_DESCRIPTOR_HANDLE font_srv_cpu_desc_handle,
                          D3D12_GPU_DESCRIPTOR_HANDLE font_srv_gpu_desc_handle) {
+    standin::traceCall("ImGui_ImplDX12_Init");
     ImGuiIO& io = ImGui::GetIO();
     if (io.BackendRendererUserData)
         return refuse("initialised twice");

@@ -8,6 +8,8 @@
 #include <imgui.h>
 #include <backends/imgui_impl_win32.h>
 
+#include "common/CallTrace.h"
+
 #include <cfloat>
 
 namespace {
@@ -51,6 +53,7 @@ int mouseButtonOf(UINT message) {
 } // namespace
 
 bool ImGui_ImplWin32_Init(void* hwnd) {
+    standin::traceCall("ImGui_ImplWin32_Init");
     ImGuiIO& io = ImGui::GetIO();
     IM_ASSERT(io.BackendPlatformUserData == nullptr && "Already initialized a platform backend!");
     LARGE_INTEGER frequency;

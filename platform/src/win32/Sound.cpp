@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include "common/CallTrace.h"
 #include "standin/Sound.h"
 
 #include <chrono>
@@ -93,6 +94,7 @@ void resetSound() {
 extern "C" {
 
 BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE, DWORD flags) {
+    standin::traceCall("PlaySoundW");
     std::lock_guard lock(soundMutex);
     // Any call stops the sound that plays; a null sound does nothing more.
     state.playing = false;

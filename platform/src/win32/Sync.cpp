@@ -1,6 +1,10 @@
 // Win32 events, waits and the performance counter.
 #include <windows.h>
 
+#include "common/CallTrace.h"
+#include "standin/WindowSystem.h"
+
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -19,11 +23,22 @@ Event* toEvent(HANDLE handle) { return static_cast<Event*>(handle); }
 // 100 ns ticks, the resolution Windows reports on current machines.
 constexpr int64_t COUNTER_FREQUENCY = 10'000'000;
 
+std::atomic<bool> counterFails{false};
+
 } // namespace
+
+namespace standin {
+
+void setPerformanceCounterFails(bool fails) {
+    counterFails = fails;
+}
+
+} // namespace standin
 
 extern "C" {
 
 HANDLE WINAPI CreateEventW(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialState, LPCWSTR) {
+    standin::traceCall("CreateEventW");
     Event* event = new Event;
     event->manualReset = manualReset != FALSE;
     event->signaled = initialState != FALSE;
@@ -78,12 +93,17 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
 }
 
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* count) {
+    if (counterFails)
+        return FALSE;
     auto sinceEpoch = std::chrono::steady_clock::now().time_since_epoch();
     count->QuadPart = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count() / 100;
     return TRUE;
 }
 
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
+    standin::traceCall("QueryPerformanceFrequency");
+    if (counterFails)
+        return FALSE;
     frequency->QuadPart = COUNTER_FREQUENCY;
     return TRUE;
 }

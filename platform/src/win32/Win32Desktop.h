@@ -7,6 +7,8 @@
 
 #include "win32/Win32Internal.h"
 
+#include "standin/WindowSystem.h"
+
 #include <map>
 #include <mutex>
 
@@ -23,6 +25,8 @@ struct WindowRecord {
     bool minimized = false;
     bool destroying = false;
     LONG_PTR userData = 0;
+    // What creation was given and the show commands since, for inspection.
+    standin::WindowInfo created;
 };
 
 struct Desktop {

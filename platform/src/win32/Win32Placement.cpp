@@ -2,6 +2,8 @@
 // position messages, activation and the keyboard focus.
 #include "win32/Win32Desktop.h"
 
+#include "common/CallTrace.h"
+
 namespace {
 
 using namespace standin::win32;
@@ -246,6 +248,7 @@ void userResize(HWND hwnd, int width, int height) {
 extern "C" {
 
 BOOL WINAPI ShowWindow(HWND hwnd, int command) {
+    standin::traceCall("ShowWindow");
     bool wasVisible;
     {
         std::lock_guard lock(desktop.mutex);
@@ -253,6 +256,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int command) {
         if (!record)
             return FALSE;
         wasVisible = record->visible;
+        record->created.showCommands.push_back(command);
     }
     switch (command) {
     case SW_HIDE:

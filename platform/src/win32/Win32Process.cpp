@@ -1,6 +1,9 @@
 // Process-wide Win32 calls of the stand-in: the module handle, system cursors, the console and DPI awareness.
 #include "win32/Win32Internal.h"
 
+#include "common/CallTrace.h"
+#include "standin/WindowSystem.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -14,17 +17,26 @@ char arrowCursor;
 
 constexpr uintptr_t ARROW_CURSOR_ID = 32512;
 
-std::atomic<bool> dpiAwarenessSet{false};
+// The context value the process set, 0 while it has set none.
+std::atomic<intptr_t> dpiAwareness{0};
 
 } // namespace
 
 namespace standin::win32 {
 
 void resetDpiAwareness() {
-    dpiAwarenessSet = false;
+    dpiAwareness = 0;
 }
 
 } // namespace standin::win32
+
+namespace standin {
+
+DPI_AWARENESS_CONTEXT processDpiAwareness() {
+    return reinterpret_cast<DPI_AWARENESS_CONTEXT>(dpiAwareness.load());
+}
+
+} // namespace standin
 
 extern "C" {
 
@@ -47,10 +59,12 @@ BOOL WINAPI AllocConsole(void) {
 
 // The awareness can be set once per process; later calls fail, as on Windows.
 BOOL WINAPI SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT context) {
+    standin::traceCall("SetProcessDpiAwarenessContext");
     auto value = reinterpret_cast<intptr_t>(context);
     if (value > -1 || value < -5)
         return FALSE;
-    return dpiAwarenessSet.exchange(true) ? FALSE : TRUE;
+    intptr_t unset = 0;
+    return dpiAwareness.compare_exchange_strong(unset, value) ? TRUE : FALSE;
 }
 
 } // extern "C"

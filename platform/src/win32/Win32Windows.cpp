@@ -2,6 +2,7 @@
 // Windows sends for them, default message processing, window data, client sizes and screen metrics.
 #include "win32/Win32Desktop.h"
 
+#include "common/CallTrace.h"
 #include "standin/WindowSystem.h"
 
 #include <cstdint>
@@ -41,6 +42,7 @@ struct WindowClass {
     WNDPROC procedure = nullptr;
     HINSTANCE instance = nullptr;
     ATOM atom = 0;
+    standin::WindowClassInfo registered;
 };
 
 // Class atoms count from here, as for registered window classes on Windows.
@@ -102,6 +104,18 @@ void setWindowCreationFails(bool fails) {
     creationFails = fails;
 }
 
+WindowClassInfo windowClassInfo(const wchar_t* className) {
+    std::lock_guard lock(desktop.mutex);
+    const WindowClass* windowClass = findClass(className);
+    return windowClass ? windowClass->registered : WindowClassInfo{};
+}
+
+WindowInfo windowInfo(HWND hwnd) {
+    std::lock_guard lock(desktop.mutex);
+    WindowRecord* record = findWindow(hwnd);
+    return record ? record->created : WindowInfo{};
+}
+
 void resetWindowSystem() {
     {
         std::lock_guard lock(desktop.mutex);
@@ -129,6 +143,7 @@ HWND sessionWindow() {
 extern "C" {
 
 ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* windowClass) {
+    standin::traceCall("RegisterClassExW");
     if (!windowClass || windowClass->cbSize != sizeof(WNDCLASSEXW) || !windowClass->lpfnWndProc ||
         !windowClass->lpszClassName || reinterpret_cast<uintptr_t>(windowClass->lpszClassName) < 0x10000)
         return 0;
@@ -136,13 +151,26 @@ ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* windowClass) {
     if (findClass(windowClass->lpszClassName))
         return 0;
     ATOM atom = static_cast<ATOM>(FIRST_CLASS_ATOM + classes.size());
-    classes.push_back({windowClass->lpszClassName, windowClass->lpfnWndProc, windowClass->hInstance, atom});
+    standin::WindowClassInfo info{true,
+                                  windowClass->style,
+                                  windowClass->lpfnWndProc,
+                                  windowClass->cbClsExtra,
+                                  windowClass->cbWndExtra,
+                                  windowClass->hInstance,
+                                  windowClass->hIcon,
+                                  windowClass->hCursor,
+                                  windowClass->hbrBackground,
+                                  windowClass->lpszMenuName != nullptr,
+                                  windowClass->hIconSm};
+    classes.push_back(
+        {windowClass->lpszClassName, windowClass->lpfnWndProc, windowClass->hInstance, atom, info});
     return atom;
 }
 
 HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
                             int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                             LPVOID param) {
+    standin::traceCall("CreateWindowExW");
     HWND hwnd;
     int screenX;
     int screenY;
@@ -161,6 +189,7 @@ HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName
         record.y = y;
         record.width = width;
         record.height = height;
+        record.created = {true, exStyle, style, x, y, width, height, parent, menu, instance, {}};
         desktop.windows.emplace(hwnd, record);
         if (!(style & WS_CHILD))
             desktop.lastTopLevel = hwnd;

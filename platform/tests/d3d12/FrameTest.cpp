@@ -214,6 +214,22 @@ void FrameTest::renderTwoFrames(bool stayOnFirstBackBuffer) {
     properties->Release();
     tlas = buffer(D3D12_HEAP_TYPE_DEFAULT, 4096, D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE,
                   D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+    // The rays trace a built top-level structure; an empty one will do.
+    D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_DESC build{};
+    build.Inputs.Type = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_TOP_LEVEL;
+    build.Inputs.DescsLayout = D3D12_ELEMENTS_LAYOUT_ARRAY;
+    D3D12_RAYTRACING_ACCELERATION_STRUCTURE_PREBUILD_INFO sizes{};
+    device->GetRaytracingAccelerationStructurePrebuildInfo(&build.Inputs, &sizes);
+    ASSERT_LE(sizes.ResultDataMaxSizeInBytes, 4096u);
+    build.DestAccelerationStructureData = tlas->GetGPUVirtualAddress();
+    build.ScratchAccelerationStructureData =
+        buffer(D3D12_HEAP_TYPE_DEFAULT, sizes.ScratchDataSizeInBytes, D3D12_RESOURCE_STATE_COMMON,
+               D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS)
+            ->GetGPUVirtualAddress();
+    begin();
+    list->BuildRaytracingAccelerationStructure(&build, 0, nullptr);
+    submit();
+    clearSubmissions();
     ID3D12QueryHeap *timing = nullptr, *stats = nullptr;
     D3D12_QUERY_HEAP_DESC queryDesc{D3D12_QUERY_HEAP_TYPE_TIMESTAMP, 40, 0};
     ASSERT_EQ(device->CreateQueryHeap(&queryDesc, IID_PPV_ARGS(&timing)), S_OK);

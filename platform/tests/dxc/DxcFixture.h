@@ -50,6 +50,9 @@ struct Compiled {
 
 class DxcFixture : public testing::Test {
 protected:
+    // These tests are of the stand-in's own compiler, also where the build found a real one.
+    standin::StandinCompilerScope standinCompiler;
+
     void SetUp() override {
         ASSERT_EQ(DxcCreateInstance(CLSID_DxcUtils, IID_PPV_ARGS(&utils)), S_OK);
         ASSERT_EQ(DxcCreateInstance(CLSID_DxcLibrary, IID_PPV_ARGS(&library)), S_OK);

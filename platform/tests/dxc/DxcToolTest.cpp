@@ -1,6 +1,8 @@
-// The stand-in compiler's command-line tool, which the build uses to embed compiled programs.
+// The stand-in compiler's command-line tool, which a build without a real compiler uses to embed compiled
+// programs.
 #include <dxcapi.h>
 
+#include "standin/Dxc.h"
 #include "support/TempDirectory.h"
 
 #include <gmock/gmock.h>
@@ -29,8 +31,9 @@ int runTool(const std::string& arguments, const TempDirectory& files, std::strin
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The same compile in-process, through IDxcCompiler3.
+// The same compile in-process, through IDxcCompiler3, with the stand-in's own compiler as the tool has.
 std::string compileInProcess(const std::string& path, const wchar_t* entry, const wchar_t* target) {
+    standin::StandinCompilerScope standinCompiler;
     IDxcUtils* utils = nullptr;
     IDxcCompiler3* compiler = nullptr;
     IDxcIncludeHandler* handler = nullptr;

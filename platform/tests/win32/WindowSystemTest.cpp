@@ -196,6 +196,51 @@ TEST_F(WindowSystemTest, UserDataKeepsItsValue) {
     EXPECT_EQ(GetWindowLongPtrW(hwnd, GWLP_USERDATA), 7);
 }
 
+TEST_F(WindowSystemTest, ClassesAndWindowsKeepWhatTheyWereMadeWithAndTheShowCommandsSince) {
+    HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = recordingProcedure;
+    windowClass.cbWndExtra = 8;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = arrow;
+    windowClass.lpszClassName = L"Described";
+    ASSERT_NE(RegisterClassExW(&windowClass), 0);
+    standin::WindowClassInfo described = standin::windowClassInfo(L"described"); // names ignore case
+    EXPECT_TRUE(described.registered);
+    EXPECT_EQ(described.style, static_cast<UINT>(CS_HREDRAW | CS_VREDRAW));
+    EXPECT_EQ(described.procedure, recordingProcedure);
+    EXPECT_EQ(described.classExtraBytes, 0);
+    EXPECT_EQ(described.windowExtraBytes, 8);
+    EXPECT_EQ(described.instance, GetModuleHandleW(nullptr));
+    EXPECT_EQ(described.cursor, arrow);
+    EXPECT_EQ(described.icon, nullptr);
+    EXPECT_EQ(described.background, nullptr);
+    EXPECT_FALSE(described.hasMenuName);
+    EXPECT_EQ(standin::windowClassInfo(L"Recording").cursor, nullptr);
+    EXPECT_FALSE(standin::windowClassInfo(L"Unknown").registered);
+
+    HWND hwnd = create(WS_POPUP, 300, 200);
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOWDEFAULT);
+    ShowWindow(hwnd, SW_MINIMIZE);
+    standin::WindowInfo info = standin::windowInfo(hwnd);
+    EXPECT_TRUE(info.exists);
+    EXPECT_EQ(info.exStyle, 0u);
+    EXPECT_EQ(info.style, static_cast<DWORD>(WS_POPUP));
+    EXPECT_EQ(info.x, 10);
+    EXPECT_EQ(info.y, 20);
+    EXPECT_EQ(info.width, 300);
+    EXPECT_EQ(info.height, 200);
+    EXPECT_EQ(info.instance, GetModuleHandleW(nullptr));
+    EXPECT_EQ(info.showCommands, (std::vector<int>{SW_SHOWDEFAULT, SW_MINIMIZE}));
+    EXPECT_TRUE(create(WS_POPUP | WS_VISIBLE) != nullptr);
+    EXPECT_TRUE(standin::windowInfo(hwnd).exists) << "each window keeps its own record";
+    DestroyWindow(hwnd);
+    EXPECT_FALSE(standin::windowInfo(hwnd).exists);
+}
+
 TEST_F(WindowSystemTest, ScreenMetricsFollowTheConfiguredScreen) {
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1920);
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 1080);
@@ -211,12 +256,29 @@ TEST(ProcessTest, ModuleCursorAndDpiAwareness) {
     EXPECT_EQ(GetModuleHandleW(L"d3d12.dll"), nullptr);
     EXPECT_NE(LoadCursorW(nullptr, IDC_ARROW), nullptr);
     EXPECT_EQ(LoadCursorW(nullptr, MAKEINTRESOURCEW(1)), nullptr);
+    EXPECT_EQ(standin::processDpiAwareness(), nullptr);
+    EXPECT_FALSE(SetProcessDpiAwarenessContext(reinterpret_cast<DPI_AWARENESS_CONTEXT>(-6)));
+    EXPECT_EQ(standin::processDpiAwareness(), nullptr) << "a context that does not exist is refused";
     EXPECT_TRUE(SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2));
-    EXPECT_FALSE(SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2))
+    EXPECT_EQ(standin::processDpiAwareness(), DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    EXPECT_FALSE(SetProcessDpiAwarenessContext(reinterpret_cast<DPI_AWARENESS_CONTEXT>(-1)))
         << "the awareness is set once per process";
+    EXPECT_EQ(standin::processDpiAwareness(), DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     standin::resetWindowSystem();
+    EXPECT_EQ(standin::processDpiAwareness(), nullptr);
     EXPECT_TRUE(SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2))
         << "the reset starts a fresh process";
+}
+
+TEST(ProcessTest, ThePerformanceCounterCanBeMadeToFail) {
+    LARGE_INTEGER value;
+    standin::setPerformanceCounterFails(true);
+    EXPECT_FALSE(QueryPerformanceFrequency(&value));
+    EXPECT_FALSE(QueryPerformanceCounter(&value));
+    standin::setPerformanceCounterFails(false);
+    EXPECT_TRUE(QueryPerformanceFrequency(&value));
+    EXPECT_EQ(value.QuadPart, 10'000'000);
+    EXPECT_TRUE(QueryPerformanceCounter(&value));
 }
 
 } // namespace

@@ -1,0 +1,81 @@
+# Finds a real DirectX Shader Compiler for the Linux build: a folder holding bin/dxc, lib/libdxcompiler.so and
+# include/dxc/dxcapi.h. Looked for, in this order: the cache variable LANTERN_DXC or else the environment
+# variable DXC (either names the folder or its bin/dxc), dxc on the search path, then ../shared/tools/dxc beside
+# the repository (or beside one of the folders up to three levels above it). Sets LANTERN_DXC_DIR to the folder,
+# or to "" when none is found: the stand-in's own compiler then serves the build as before. With the environment
+# variable LANTERN_REQUIRE_DXC=1 (CI), finding none stops the configure.
+set(LANTERN_DXC "" CACHE STRING "The DirectX Shader Compiler for the Linux build: its folder or its bin/dxc")
+
+# Sets <result> to the compiler folder that <candidate> (a folder or a dxc program) names, or to "" with the
+# reason in <reason>.
+function(lantern_dxc_folder candidate result reason)
+    file(REAL_PATH "${candidate}" path)
+    if(NOT IS_DIRECTORY "${path}")
+        # A program: bin/dxc in the folder.
+        get_filename_component(path "${path}" DIRECTORY)
+        get_filename_component(path "${path}" DIRECTORY)
+    endif()
+    foreach(part bin/dxc lib/libdxcompiler.so include/dxc/dxcapi.h)
+        if(NOT EXISTS "${path}/${part}")
+            set(${result} "" PARENT_SCOPE)
+            set(${reason} "${candidate} has no ${part}" PARENT_SCOPE)
+            return()
+        endif()
+    endforeach()
+    set(${result} "${path}" PARENT_SCOPE)
+endfunction()
+
+set(LANTERN_DXC_DIR "")
+set(lantern_dxc_origin "")
+set(lantern_dxc_looked "")
+if(LANTERN_DXC)
+    lantern_dxc_folder("${LANTERN_DXC}" LANTERN_DXC_DIR reason)
+    if(NOT LANTERN_DXC_DIR)
+        message(FATAL_ERROR "LANTERN_DXC does not name a DirectX Shader Compiler: ${reason}")
+    endif()
+    set(lantern_dxc_origin "the cache variable LANTERN_DXC")
+elseif(DEFINED ENV{DXC} AND NOT "$ENV{DXC}" STREQUAL "")
+    lantern_dxc_folder("$ENV{DXC}" LANTERN_DXC_DIR reason)
+    if(NOT LANTERN_DXC_DIR)
+        message(FATAL_ERROR "DXC does not name a DirectX Shader Compiler: ${reason}")
+    endif()
+    set(lantern_dxc_origin "the environment variable DXC")
+else()
+    find_program(lantern_dxc_on_path dxc NO_CACHE)
+    if(lantern_dxc_on_path)
+        lantern_dxc_folder("${lantern_dxc_on_path}" LANTERN_DXC_DIR reason)
+        list(APPEND lantern_dxc_looked "${reason}")
+        set(lantern_dxc_origin "the search path")
+    else()
+        list(APPEND lantern_dxc_looked "no dxc on the search path")
+    endif()
+    # Beside the repository, or beside a folder above it (a checkout kept one level deeper, such as a second
+    # work tree, finds the same compiler).
+    set(lantern_dxc_above "${CMAKE_SOURCE_DIR}")
+    foreach(level RANGE 1 3)
+        if(LANTERN_DXC_DIR)
+            break()
+        endif()
+        cmake_path(SET lantern_dxc_beside NORMALIZE "${lantern_dxc_above}/../shared/tools/dxc")
+        if(EXISTS "${lantern_dxc_beside}")
+            lantern_dxc_folder("${lantern_dxc_beside}" LANTERN_DXC_DIR reason)
+            list(APPEND lantern_dxc_looked "${reason}")
+            set(lantern_dxc_origin "beside the repository")
+        else()
+            list(APPEND lantern_dxc_looked "no ${lantern_dxc_beside}")
+        endif()
+        cmake_path(GET lantern_dxc_above PARENT_PATH lantern_dxc_above)
+    endforeach()
+endif()
+
+if(LANTERN_DXC_DIR)
+    message(STATUS "DirectX Shader Compiler: ${LANTERN_DXC_DIR} (from ${lantern_dxc_origin})")
+else()
+    list(JOIN lantern_dxc_looked "; " lantern_dxc_looked)
+    set(lantern_dxc_none "DirectX Shader Compiler: none found (${lantern_dxc_looked}); set LANTERN_DXC or DXC to a \
+compiler folder")
+    if("$ENV{LANTERN_REQUIRE_DXC}" STREQUAL "1")
+        message(FATAL_ERROR "${lantern_dxc_none}. This build requires one.")
+    endif()
+    message(STATUS "${lantern_dxc_none}; the stand-in compiler compiles the shaders")
+endif()
