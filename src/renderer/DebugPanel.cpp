@@ -2,6 +2,8 @@
 
 #include "camera/Camera.h"
 #include "core/Globals.h"
+#include "renderer/FrameConstants.h"
+#include "renderer/FrameQueries.h"
 #include "renderer/Settings.h"
 #include "renderer/UiDescriptorAllocator.h"
 

@@ -1,5 +1,8 @@
 #include "renderer/Settings.h"
 
+#include "renderer/FrameConstants.h"
+#include "renderer/FrameQueries.h"
+
 PostSettings postSettings = {0.0f, 0.0f, 1.0f, 1.0f};
 DebugFlags debugFlags = {};
 bool fixateViewpos = false;
@@ -9,16 +12,6 @@ float ambientFactor = 0.0f;
 float lightStrength = 0.0f;
 float lightRadius = 0.0f;
 float nearPlane = 0.0f;
-
-double cpuTimeMs = 0.0;
-double geomTimeMs = 0.0;
-double shadingTimeMs = 0.0;
-double shadowsTimeMs = 0.0;
-double denoisingTimeMs = 0.0;
-double postTimeMs = 0.0;
-uint64_t asInvocations = 0;
-uint64_t msInvocations = 0;
-uint64_t primitiveCount = 0;
 
 void initMainGlobals() {
     nearPlane = 0.1f;
@@ -37,8 +30,8 @@ void initMainGlobals() {
 
 namespace {
 
-// Nothing reads these before the entry point, so the order among the program's static initialisers does not
-// matter.
+// Nothing reads these before the entry point, and the times it zeroes are constant-initialised, so the order
+// among the program's static initialisers does not matter.
 [[maybe_unused]] const bool mainGlobalsInitialized = (initMainGlobals(), true);
 
 } // namespace

@@ -1,38 +1,27 @@
-// What the debug panel edits and shows: the post settings, the view switches, the light, and the smoothed
-// times and counters the frame measures. They live for the run and are never saved.
+// The settings the debug panel edits in place while the program runs and the frame reads each frame: the
+// post settings, the debug flags, the light, the frozen culling viewpoint and the near plane. They live for
+// the run and are never saved. (The times and counters the panel shows belong to the frame: FrameConstants.h
+// and FrameQueries.h; which camera drives the view to the input handling: Input.h.)
 #pragma once
 
 #include "Shaders/Shared.hlsli"
 #include "core/MathTypes.h"
 
-#include <cstdint>
-
-// Exposure 0, brightness 0, contrast 1, saturation 1; the post pass's four root constants.
+// Exposure 0, brightness 0, contrast 1, saturation 1; passed to the post pass as four root constants.
 extern PostSettings postSettings;
-// Both 0 at start; the panel's checkboxes store 0 or 1, the fly-through overwrites showMeshlets.
+// Both 0; the panel's checkboxes store 0 or 1. While the fly-through runs, it overwrites showMeshlets every
+// frame.
 extern DebugFlags debugFlags;
-// Freezes the position and view that culling uses while the free camera moves.
+// While set (and the free camera drives the view), culling keeps the viewpoint it had when it was set.
 extern bool fixateViewpos;
+// (0, 7.5, 0); ignored while movingLightPosition is set.
 extern Vec3 lightPosition;
-// When set, the light circles on its own and lightPosition is not used.
 extern bool movingLightPosition;
-extern float ambientFactor;
-extern float lightStrength;
-extern float lightRadius;
-extern float nearPlane;
+extern float ambientFactor; // 0.2
+extern float lightStrength; // 3
+extern float lightRadius;   // 50
+extern float nearPlane;     // 0.1, fixed
 
-// Milliseconds, smoothed over frames: the CPU frame time and the five GPU pass times.
-extern double cpuTimeMs;
-extern double geomTimeMs;
-extern double shadingTimeMs;
-extern double shadowsTimeMs;
-extern double denoisingTimeMs;
-extern double postTimeMs;
-// The geometry pass's counters, as last read.
-extern uint64_t asInvocations;
-extern uint64_t msInvocations;
-extern uint64_t primitiveCount;
-
-// Gives the near plane, the light and the view-position switch their start values and zeroes the six
-// smoothed times. Runs during static initialisation, before the entry point.
+// Gives the near plane, the light and the viewpoint switch their start values and zeroes the six smoothed
+// times the panel shows. Runs during static initialisation, before the entry point.
 void initMainGlobals();

@@ -6,6 +6,8 @@
 #include "core/Globals.h"
 #include "core/GpuSync.h"
 #include "renderer/DebugPanelSetup.h"
+#include "renderer/FrameConstants.h"
+#include "renderer/FrameQueries.h"
 #include "renderer/Settings.h"
 #include "renderer/UiBackend.h"
 #include "renderer/UiDescriptorAllocator.h"
@@ -162,12 +164,6 @@ protected:
         frame();
     }
 
-    // The x where a window's widgets start, from its first checkbox's label.
-    static float contentX(const char* window, const char* checkbox) {
-        LabelPlace place = labelPlace(ImGui::GetDrawData(), window, checkbox);
-        return place.x - ImGui::GetFrameHeight() - ImGui::GetStyle().ItemInnerSpacing.x;
-    }
-
     SavedSettings saved;
     HWND hwnd = nullptr;
     ID3D12DescriptorHeap* rtvHeap = nullptr;
@@ -264,23 +260,14 @@ TEST_F(DebugPanelTest, ASliderClickSetsItsSettingWithinItsRangeInTheSameFrame) {
     };
     frame();
     frame();
-    const ImGuiStyle& style = ImGui::GetStyle();
     for (const Slider& slider : sliders) {
         SCOPED_TRACE(slider.label);
-        float left = contentX(slider.window, slider.window == std::string("Debug") ? "Show Meshlets"
-                                                                                   : "Moving Light Position");
-        LabelPlace label = labelPlace(ImGui::GetDrawData(), slider.window, slider.label);
-        ASSERT_GE(label.y, 0.0f);
-        float width = label.x - style.ItemInnerSpacing.x - left;
-        if (slider.component >= 0) {
-            float one = std::floor((width - 2 * style.ItemInnerSpacing.x) / 3);
-            left += slider.component * (one + style.ItemInnerSpacing.x);
-            width = one;
-        }
-        // The grab's centre travels from half a grab past the frame's padding to as far before its end.
-        float travel = style.GrabMinSize + 2 * 2.0f;
-        float x = left + travel / 2 + 0.75f * (width - travel);
-        float y = label.y + ImGui::GetFontSize() / 2;
+        ASSERT_GE(labelPlace(ImGui::GetDrawData(), slider.window, slider.label).y, 0.0f);
+        const char* firstCheckbox =
+            slider.window == std::string("Debug") ? "Show Meshlets" : "Moving Light Position";
+        ImVec2 point = sliderPoint(ImGui::GetDrawData(), slider.window, slider.label, firstCheckbox, 0.75f,
+                                   slider.component);
+        const float x = point.x, y = point.y;
         const float before = *slider.value;
 
         mouse(WM_MOUSEMOVE, x, y);

@@ -2,6 +2,8 @@
 #include "renderer/Settings.h"
 
 #include "camera/Camera.h"
+#include "renderer/FrameConstants.h"
+#include "renderer/FrameQueries.h"
 #include "renderer/Input.h"
 
 #include <gtest/gtest.h>

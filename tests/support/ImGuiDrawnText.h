@@ -98,6 +98,25 @@ inline LabelPlace labelPlace(const ImDrawData* data, const char* window, const s
     return {};
 }
 
+// The point a fraction t along a float slider's travel, on the line of its label; of one component of a
+// three-float slider when component >= 0. The window's first checkbox gives where its widgets start.
+inline ImVec2 sliderPoint(const ImDrawData* data, const char* window, const std::string& label,
+                          const std::string& firstCheckbox, float t, int component = -1) {
+    const ImGuiStyle& style = ImGui::GetStyle();
+    LabelPlace box = labelPlace(data, window, firstCheckbox);
+    LabelPlace place = labelPlace(data, window, label);
+    float left = box.x - ImGui::GetFrameHeight() - style.ItemInnerSpacing.x;
+    float width = place.x - style.ItemInnerSpacing.x - left;
+    if (component >= 0) {
+        float one = std::floor((width - 2 * style.ItemInnerSpacing.x) / 3);
+        left += component * (one + style.ItemInnerSpacing.x);
+        width = one;
+    }
+    // The grab's centre travels from half a grab past the frame's padding (2) to as far before its end.
+    float travel = style.GrabMinSize + 2 * 2.0f;
+    return ImVec2(left + travel / 2 + t * (width - travel), place.y + ImGui::GetFontSize() / 2);
+}
+
 // Whether the checkbox left of this label shows its tick (drawn in the style's check-mark colour).
 inline bool checkboxTicked(const ImDrawData* data, const char* window, const std::string& label) {
     LabelPlace place = labelPlace(data, window, label);
