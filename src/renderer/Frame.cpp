@@ -1,5 +1,6 @@
 #include "renderer/Renderer.h"
 
+#include "renderer/DebugPanel.h"
 #include "renderer/Frame.h"
 #include "renderer/FrameConstants.h"
 #include "renderer/FrameQueries.h"
@@ -7,8 +8,10 @@
 
 void renderFrame() {
     inputEvents.clear();
-    // The debug panel is built here while the free camera drives the view (flyThroughActive false): a UI
-    // frame starts before the free camera reads its input below.
+    // While the free camera drives the view, a UI frame starts before the free camera reads its input below,
+    // and the panel's edits count in this frame's constants. During the fly-through no UI frame starts.
+    if (!flyThroughActive)
+        buildDebugPanel();
 
     // One client size serves the whole frame: the resize, the constants and the recording.
     const uint32_t width = window->getWidth();
@@ -21,8 +24,10 @@ void renderFrame() {
 
     recordPasses(width, height);
     resolveAndReadQueries();
-    // The debug panel is drawn here over the post pass while the free camera drives the view
-    // (flyThroughActive false), with the back buffer still bound.
+    // Over the post pass, with the back buffer still bound. F1 is handled between frames, so a panel built
+    // above is always drawn here.
+    if (!flyThroughActive)
+        drawDebugPanel();
     recordClosingBarriers();
     submitAndPresent();
     measureCpuFrameTime();
