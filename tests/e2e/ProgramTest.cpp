@@ -1,10 +1,13 @@
 // The built program, run headless on the stand-in with its session controls: start-up lines, scripted input,
 // the frame limit, the window-creation failure, and the exit codes.
+#include "support/TempDirectory.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -37,8 +40,10 @@ std::string readFile(const std::string& path) {
 }
 
 // Runs the program with the given stand-in controls on top of this process's environment, its output in
-// files; a run that does not end within a minute is killed and fails the test.
-ProgramRun runProgram(const std::map<std::string, std::string>& controls) {
+// files, in the given working directory (the test's own by default); a run that does not end within a minute
+// is killed and fails the test.
+ProgramRun runProgram(const std::map<std::string, std::string>& controls,
+                      const std::filesystem::path& workingDirectory = {}) {
     std::map<std::string, std::string> variables;
     for (char** entry = environ; *entry; ++entry) {
         std::string text = *entry;
@@ -68,6 +73,8 @@ ProgramRun runProgram(const std::map<std::string, std::string>& controls) {
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (!workingDirectory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
     std::string program = std::string(LANTERN_BINARY_DIR) + "/QuietLanternHour";
     char* arguments[] = {program.data(), nullptr};
     pid_t child = 0;
@@ -101,6 +108,17 @@ ProgramRun runProgram(const std::map<std::string, std::string>& controls) {
     return run;
 }
 
+// A working directory of the test's own with the shader sources and the data the program reads, so that
+// what it writes there ("imgui.ini") stays out of the checkout.
+class WorkingDirectory : public TempDirectory {
+public:
+    WorkingDirectory() {
+        for (const char* folder : {"src", "data"})
+            std::filesystem::create_directory_symlink(std::filesystem::path(LANTERN_SOURCE_DIR) / folder,
+                                                      path() / folder);
+    }
+};
+
 // The first four lines: "Initialized Log!" from each logger, then the renderer's first line, as
 // "[HH:MM:SS] NAME: text".
 void expectStartLines(const ProgramRun& run) {
@@ -126,11 +144,13 @@ void expectCleanSummary(const ProgramRun& run, int frames) {
 }
 
 TEST(ProgramTest, AScriptedSessionStartsRunsItsInputAndEndsWithZeroWhenTheWindowCloses) {
+    WorkingDirectory directory;
     ProgramRun run =
         runProgram({{"STANDIN_FRAMES", "1000"},
                     {"STANDIN_SCRIPT", "2 key F1; 4 drag 960 540 1160 600 3; 9 down W; 11 up W; 12 key E; "
                                        "13 key F3; 14 wheel 2; 15 resize 1280 720; 16 minimise; 18 restore; "
-                                       "19 key F1; 20 close"}});
+                                       "19 key F1; 20 close"}},
+                   directory.path());
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     expectStartLines(run);
     EXPECT_NE(run.errors.find("standin: "), std::string::npos) << run.errors;
@@ -138,11 +158,43 @@ TEST(ProgramTest, AScriptedSessionStartsRunsItsInputAndEndsWithZeroWhenTheWindow
     expectCleanSummary(run, 21);
 }
 
+// The README's example: the free camera, a look around, a walk, a recorded position printed, and a close. The
+// debug panel's library keeps its layout in the working directory.
+TEST(ProgramTest, TheReadmesExamplePrintsTheRecordedPositionAndKeepsThePanelsLayout) {
+    WorkingDirectory directory;
+    ProgramRun run = runProgram(
+        {{"STANDIN_SCRIPT",
+          "30 key F1; 40 drag 960 540 1160 600; 60 down W; 90 up W; 100 key E; 101 key F3; 110 close"}},
+        directory.path());
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    expectStartLines(run);
+    std::vector<std::string> points;
+    for (const std::string& line : run.lines)
+        if (line.rfind("points.", 0) == 0)
+            points.push_back(line);
+    ASSERT_EQ(points.size(), 1u) << run.output;
+    const std::string number = "-?[0-9]+\\.[0-9]{6}";
+    EXPECT_TRUE(std::regex_match(
+        points[0], std::regex("points\\.emplace_back\\(" + number + ", " + number + ", " + number + "\\);")))
+        << points[0];
+    EXPECT_NE(points[0], "points.emplace_back(-10.621512, 5.761714, 4.313231);")
+        << "the camera moved forward";
+    expectCleanSummary(run, 111); // the close comes in frame 110, which still renders
+    std::ifstream layout(directory.path() / "imgui.ini");
+    ASSERT_TRUE(layout) << "no imgui.ini in the working directory";
+    std::string contents((std::istreambuf_iterator<char>(layout)), std::istreambuf_iterator<char>());
+    EXPECT_NE(contents.find("[Window][Debug]"), std::string::npos) << contents;
+    EXPECT_NE(contents.find("[Window][Configuration]"), std::string::npos) << contents;
+}
+
+// Without F1 the panel is never shown, so its library never reads or writes its layout file.
 TEST(ProgramTest, TheFrameLimitEndsARunWithoutInput) {
-    ProgramRun run = runProgram({{"STANDIN_FRAMES", "5"}});
+    WorkingDirectory directory;
+    ProgramRun run = runProgram({{"STANDIN_FRAMES", "5"}}, directory.path());
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     expectStartLines(run);
     expectCleanSummary(run, 5);
+    EXPECT_FALSE(std::filesystem::exists(directory.path() / "imgui.ini"));
 }
 
 TEST(ProgramTest, FramesArePresentedThroughResizesAMinimiseAndARestoreWithoutAFinding) {
