@@ -1,12 +1,15 @@
 // The frame constants as tables: projection and culling vector, camera selection with the culling-view
-// refresh across mode switches, the fly-through's meshlet flag and the moving light.
+// refresh across mode switches, the fly-through's meshlet flag, the moving light and the CPU frame time.
 #include "renderer/FrameConstants.h"
 
 #include "camera/Camera.h"
 #include "camera/FlyThrough.h"
 #include "camera/LookAt.h"
 #include "core/Math.h"
+#include "renderer/MainLoop.h"
 #include "renderer/Settings.h"
+
+#include <windows.h>
 
 #include <imgui.h>
 
@@ -267,4 +270,24 @@ TEST_F(FrameConstantsTest, TheFrameTimeAddsUpToTheElapsedTime) {
     const float second = measureFrameTime();
     EXPECT_GE(second, 0.0f);
     EXPECT_EQ(elapsedTime, first + second);
+}
+
+TEST_F(FrameConstantsTest, TheCpuFrameTimeIsTheWholePassInMillisecondsSmoothed) {
+    const int64_t savedFrequency = qpcFrequency;
+    const uint64_t savedStart = frameStartMicros;
+    const double savedCpuTime = cpuTimeMs;
+    LARGE_INTEGER frequency, counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    qpcFrequency = frequency.QuadPart;
+    // A pass that began ten seconds ago: one sample of about 10,000 ms moves the smoothed time by a
+    // twentieth.
+    frameStartMicros =
+        countsToMicroseconds(uint64_t(counter.QuadPart), uint64_t(frequency.QuadPart)) - 10'000'000;
+    cpuTimeMs = 100.0;
+    measureCpuFrameTime();
+    EXPECT_NEAR(cpuTimeMs, 100.0 * 0.95 + 10'000.0 * 0.05, 25.0);
+    qpcFrequency = savedFrequency;
+    frameStartMicros = savedStart;
+    cpuTimeMs = savedCpuTime;
 }
