@@ -6,6 +6,7 @@
 #include "camera/FlyThrough.h"
 #include "core/Buffers.h"
 #include "core/Math.h"
+#include "raytracing/ShadowMaps.h"
 #include "renderer/DeviceSetup.h"
 #include "renderer/FrameObjects.h"
 #include "renderer/Input.h"
@@ -98,8 +99,7 @@ void writeFrameConstantBlocks(const FrameConstants& frameConstants) {
     writeConstantBuffer(sceneInfoBuffer, &sceneInfo, sizeof(SceneInfo));
     writeConstantBuffer(debugFlagsBuffer, &debugFlags, sizeof(DebugFlags));
     writeConstantBuffer(descriptorIndicesBuffer, &descriptorIndices, sizeof(DescriptorIndices));
-    // The ray-traced shadows' constants follow here, from the finished record:
-    // updateRaytracingConstants(camera, flyThrough, flyThroughActive, frameConstants).
+    updateRaytracingConstants(camera, flyThrough, flyThroughActive, frameConstants);
 }
 
 void measureCpuFrameTime() {

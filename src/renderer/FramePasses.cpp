@@ -4,6 +4,7 @@
 #include "core/GpuSync.h"
 #include "core/Report.h"
 #include "core/RootSignature.h"
+#include "raytracing/ShadowPass.h"
 #include "renderer/DeviceSetup.h"
 #include "renderer/FrameObjects.h"
 #include "renderer/FrameQueries.h"
@@ -118,12 +119,9 @@ void recordPasses(uint32_t width, uint32_t height) {
                       D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE);
     commandList->ResourceBarrier(4, afterGeometry);
 
-    // The shadow and denoise passes go here, once the ray-traced shadows exist:
-    // recordShadowPass(width, height, depthTargetSrvGpu, base, timingQueryHeap), which writes entries base +
-    // 6 to base + 9 itself. Until then the four entries are written back to back, so that every entry of the
-    // slot is issued before it is resolved, and the two pass times read 0.
-    for (UINT entry = 6; entry <= 9; ++entry)
-        writeTimestamp(base + entry);
+    // Writes entries base + 6 to base + 9 (also while the shadow stage is off) and leaves "Shadow Map"
+    // finished for the shading pass.
+    recordShadowPass(width, height, depthTargetSrvGpu, base, timingQueryHeap);
 
     writeTimestamp(base + 2);
     recordShadingPass(width, height);

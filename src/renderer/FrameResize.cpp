@@ -3,6 +3,7 @@
 #include "core/Globals.h"
 #include "core/GpuSync.h"
 #include "core/Report.h"
+#include "raytracing/ShadowMaps.h"
 #include "renderer/DeviceSetup.h"
 #include "renderer/FrameObjects.h"
 #include "renderer/RenderTargets.h"
@@ -23,8 +24,7 @@ void resizeIfNeeded(uint32_t width, uint32_t height) {
         frameIndex = swapchain->GetCurrentBackBufferIndex();
         releaseRenderTargets();
         createRenderTargets(window);
-        // The ray-traced shadows remake their textures here, at the same size: createShadowMaps(width,
-        // height).
+        createShadowMaps(width, height);
     }
     lastWidth = width;
     lastHeight = height;

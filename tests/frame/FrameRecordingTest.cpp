@@ -4,12 +4,15 @@
 
 #include "core/Globals.h"
 #include "core/RootSignature.h"
+#include "raytracing/RaytracingPipeline.h"
+#include "raytracing/ShadowMaps.h"
 #include "renderer/DeviceSetup.h"
 #include "renderer/FrameObjects.h"
 #include "renderer/PassPipelines.h"
 #include "renderer/RenderTargets.h"
 #include "renderer/Renderer.h"
 #include "renderer/Settings.h"
+#include "scene/AccelerationStructures.h"
 #include "scene/Scene.h"
 
 #include <algorithm>
@@ -54,6 +57,13 @@ struct SlotAddresses {
                 name;
         names[srvHeap.gpuStart.ptr] = "srvHeap";
         names[renderTargetSrvGpu.ptr] = "renderTargetSrv";
+        names[depthTargetSrvGpu.ptr] = "depthTargetSrv";
+        names[shadowMapUavGpu.ptr] = "Shadow Map UAV";
+        names[shadowMapNoisyUavGpu.ptr] = "Shadow Map Noisy UAV";
+        names[shadowMapNoisySrvGpu.ptr] = "Shadow Map Noisy SRV";
+        names[tlas->GetGPUVirtualAddress()] = "tlas";
+        names[rtConstantsBuffer.resource->GetGPUVirtualAddress() + slot * rtConstantsBuffer.alignedSize] =
+            "RaytracingConstants";
     }
     std::string operator()(uint64_t address) const {
         auto found = names.find(address);
@@ -71,6 +81,10 @@ std::string describe(const RecordedCommand& command, const SlotAddresses& addres
     switch (command.kind) {
     case CommandKind::ResourceBarrier:
         for (const BarrierRecord& record : command.barriers) {
+            if (record.barrier.Type == D3D12_RESOURCE_BARRIER_TYPE_UAV) {
+                text += " [" + record.resourceName + " UAV]";
+                continue;
+            }
             const auto& transition = record.barrier.Transition;
             const bool backBuffer = record.resourceName == "Swapchain Buffer";
             text += " [" + record.resourceName + " " + stateText(transition.StateBefore, backBuffer) + " > " +
@@ -107,6 +121,7 @@ std::string describe(const RecordedCommand& command, const SlotAddresses& addres
         break;
     case CommandKind::DispatchMesh:
     case CommandKind::Dispatch:
+    case CommandKind::DispatchRays:
         numbers(3);
         break;
     case CommandKind::DrawInstanced:
@@ -148,11 +163,27 @@ std::vector<std::string> expectedFrame(uint32_t slot, uint32_t width, uint32_t h
         "ResourceBarrier [G-Buffer 0 RENDER_TARGET > NON_PIXEL_SHADER_RESOURCE] [G-Buffer 1 RENDER_TARGET > "
         "NON_PIXEL_SHADER_RESOURCE] [Render Target PIXEL_SHADER_RESOURCE > UNORDERED_ACCESS] [Depth Target "
         "DEPTH_WRITE > NON_PIXEL_SHADER_RESOURCE]",
-        // Where the shadow and denoise passes write their four entries.
+        // The shadow rays and the denoise dispatch; the denoise dispatch reads the rays' result as a shader
+        // resource, and shading reads "Shadow Map" only once the denoise dispatch is done with it.
+        "SetDescriptorHeaps",
         timestamp(6),
+        "SetPipelineState1",
+        "SetComputeRootSignature",
+        "SetRootArgument compute 0 = Shadow Map Noisy UAV",
+        "SetRootArgument compute 1 = tlas",
+        "SetRootArgument compute 3 = RaytracingConstants",
+        "SetRootArgument compute 4 = depthTargetSrv",
+        "DispatchRays " + std::to_string(width) + " " + std::to_string(height) + " 1",
         timestamp(7),
+        "ResourceBarrier [Shadow Map Noisy UNORDERED_ACCESS > NON_PIXEL_SHADER_RESOURCE]",
         timestamp(8),
+        "SetPipelineState",
+        "SetComputeRootSignature",
+        "SetRootArgument compute 0 = Shadow Map UAV",
+        "SetRootArgument compute 4 = Shadow Map Noisy SRV",
+        "Dispatch " + std::to_string((width + 15) / 16) + " " + std::to_string((height + 15) / 16) + " 1",
         timestamp(9),
+        "ResourceBarrier [Shadow Map Noisy NON_PIXEL_SHADER_RESOURCE > UNORDERED_ACCESS] [Shadow Map UAV]",
         timestamp(2),
         "SetDescriptorHeaps",
         "SetComputeRootSignature",
@@ -185,10 +216,12 @@ std::vector<std::string> expectedFrame(uint32_t slot, uint32_t width, uint32_t h
     };
 }
 
-const RecordedCommand& only(const Submission& submission, CommandKind kind) {
+// The one command of the kind, or of the kind and with the pipeline when one is given.
+const RecordedCommand& only(const Submission& submission, CommandKind kind,
+                            ID3D12PipelineState* pipeline = nullptr) {
     const RecordedCommand* found = nullptr;
     for (const RecordedCommand& command : submission.commands)
-        if (command.kind == kind) {
+        if (command.kind == kind && (!pipeline || command.state.pipeline == pipeline)) {
             EXPECT_EQ(found, nullptr) << "more than one " << commandKindName(kind);
             found = &command;
         }
@@ -234,7 +267,7 @@ TEST_F(FrameTest, AFrameRecordsItsPassesCommandByCommand) {
     ASSERT_EQ(geometry.state.descriptorHeaps.size(), 1u);
     EXPECT_EQ(geometry.state.descriptorHeaps[0], srvHeap.heap);
 
-    const RecordedCommand& shading = only(frame, CommandKind::Dispatch);
+    const RecordedCommand& shading = only(frame, CommandKind::Dispatch, shadingPipeline);
     EXPECT_EQ(shading.state.pipeline, shadingPipeline);
     EXPECT_EQ(shading.state.rootSignature, defaultRootSignature);
 
@@ -270,7 +303,9 @@ TEST_F(FrameTest, WhatEachPassReadsThroughTheBindlessHeapIsInAStateThatAllowsThe
         {gBuffer0, D3D12_RESOURCE_STATE_COMMON},
         {gBuffer1, D3D12_RESOURCE_STATE_COMMON},
         {depthTarget, D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE},
-        {renderTarget, D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE}};
+        {renderTarget, D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE},
+        {shadowMap, D3D12_RESOURCE_STATE_UNORDERED_ACCESS},
+        {shadowMapNoisy, D3D12_RESOURCE_STATE_UNORDERED_ACCESS}};
     auto resourceAt = [](uint32_t index) { return descriptorAt(srvHeap.heap, index); };
     auto expectState = [&](const char* pass, uint32_t index, DescriptorKind kind,
                            D3D12_RESOURCE_STATES needed) {
@@ -286,7 +321,8 @@ TEST_F(FrameTest, WhatEachPassReadsThroughTheBindlessHeapIsInAStateThatAllowsThe
     for (const RecordedCommand& command : frame.commands) {
         if (command.kind == CommandKind::ResourceBarrier) {
             for (const BarrierRecord& record : command.barriers)
-                states[record.barrier.Transition.pResource] = record.barrier.Transition.StateAfter;
+                if (record.barrier.Type == D3D12_RESOURCE_BARRIER_TYPE_TRANSITION)
+                    states[record.barrier.Transition.pResource] = record.barrier.Transition.StateAfter;
         } else if (command.kind == CommandKind::DispatchMesh) {
             ++passes;
             // The scene buffers are buffers: in COMMON between uses, promoted to a read by the first one.
@@ -299,6 +335,18 @@ TEST_F(FrameTest, WhatEachPassReadsThroughTheBindlessHeapIsInAStateThatAllowsThe
                 EXPECT_TRUE(view.resourceAlive) << "slot " << index;
                 EXPECT_EQ(resourceState(view.resource), D3D12_RESOURCE_STATE_COMMON) << view.resourceName;
             }
+        } else if (command.kind == CommandKind::DispatchRays) {
+            ++passes;
+            expectState("rays", descriptorIndices.depthIndex, DescriptorKind::ShaderResourceView,
+                        D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE);
+            expectState("rays", descriptorIndices.shadowMapIndex + 1, DescriptorKind::UnorderedAccessView,
+                        D3D12_RESOURCE_STATE_UNORDERED_ACCESS);
+        } else if (command.kind == CommandKind::Dispatch && command.state.pipeline == denoisePipeline) {
+            ++passes;
+            expectState("denoise", descriptorIndices.shadowMapIndex + 2, DescriptorKind::ShaderResourceView,
+                        D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE);
+            expectState("denoise", descriptorIndices.shadowMapIndex, DescriptorKind::UnorderedAccessView,
+                        D3D12_RESOURCE_STATE_UNORDERED_ACCESS);
         } else if (command.kind == CommandKind::Dispatch) {
             ++passes;
             const auto read = D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE;
@@ -307,6 +355,8 @@ TEST_F(FrameTest, WhatEachPassReadsThroughTheBindlessHeapIsInAStateThatAllowsThe
             expectState("shading", descriptorIndices.depthIndex, DescriptorKind::ShaderResourceView, read);
             expectState("shading", descriptorIndices.renderTargetIndex, DescriptorKind::UnorderedAccessView,
                         D3D12_RESOURCE_STATE_UNORDERED_ACCESS);
+            expectState("shading", descriptorIndices.shadowMapIndex, DescriptorKind::UnorderedAccessView,
+                        D3D12_RESOURCE_STATE_UNORDERED_ACCESS);
         } else if (command.kind == CommandKind::DrawInstanced) {
             ++passes;
             const DescriptorContents view = descriptorAt(renderTargetSrvGpu);
@@ -314,7 +364,7 @@ TEST_F(FrameTest, WhatEachPassReadsThroughTheBindlessHeapIsInAStateThatAllowsThe
             EXPECT_EQ(states[renderTarget], D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE);
         }
     }
-    EXPECT_EQ(passes, 3);
+    EXPECT_EQ(passes, 5);
 }
 
 TEST_F(FrameTest, FrameConstantsAreWrittenWholeIntoTheFramesSlot) {

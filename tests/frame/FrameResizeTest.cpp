@@ -1,11 +1,15 @@
 // The resize step: the same size does nothing, a minimised window is not resized, a restore always is, and a
-// resize drains the GPU, evens the fence values and re-reads the frame slot; a storm of sizes stays clean.
+// resize drains the GPU, evens the fence values and re-reads the frame slot; a storm of sizes stays clean and
+// remakes every target, the shadow textures in their slots included.
 #include "frame/FrameFixture.h"
 
 #include "core/Globals.h"
+#include "raytracing/RaytracingPipeline.h"
+#include "raytracing/ShadowMaps.h"
 #include "renderer/DeviceSetup.h"
 #include "renderer/Frame.h"
 #include "renderer/FrameObjects.h"
+#include "renderer/PassPipelines.h"
 #include "renderer/RenderTargets.h"
 #include "renderer/Renderer.h"
 
@@ -30,9 +34,11 @@ DXGI_SWAP_CHAIN_DESC1 chainDesc() {
     return desc;
 }
 
-const RecordedCommand* find(const Submission& submission, CommandKind kind) {
+// The first command of the kind, or of the kind and with the pipeline when one is given.
+const RecordedCommand* find(const Submission& submission, CommandKind kind,
+                            ID3D12PipelineState* pipeline = nullptr) {
     for (const RecordedCommand& command : submission.commands)
-        if (command.kind == kind)
+        if (command.kind == kind && (!pipeline || command.state.pipeline == pipeline))
             return &command;
     return nullptr;
 }
@@ -123,13 +129,27 @@ TEST_F(FrameTest, AStormOfSizesResizesEveryTargetWithoutAFinding) {
         const DXGI_SWAP_CHAIN_DESC1 desc = chainDesc();
         EXPECT_EQ(desc.Width, size.width);
         EXPECT_EQ(desc.Height, size.height);
-        for (ID3D12Resource* target : {renderTarget, gBuffer0, gBuffer1, depthTarget, swapchainBuffers[0]}) {
+        for (ID3D12Resource* target : {renderTarget, gBuffer0, gBuffer1, depthTarget, swapchainBuffers[0],
+                                       shadowMap, shadowMapNoisy}) {
             EXPECT_EQ(target->GetDesc().Width, size.width) << resourceName(target);
             EXPECT_EQ(target->GetDesc().Height, size.height) << resourceName(target);
         }
+        // The shadow textures' views stay in their slots and show the new textures.
+        EXPECT_EQ(descriptorIndices.shadowMapIndex, 5u);
+        EXPECT_EQ(descriptorAt(srvHeap.heap, 5).resource, shadowMap);
+        EXPECT_EQ(descriptorAt(srvHeap.heap, 6).resource, shadowMapNoisy);
+        EXPECT_EQ(descriptorAt(srvHeap.heap, 7).resource, shadowMapNoisy);
         const Submission frame = lastSubmission();
-        const RecordedCommand* shading = find(frame, CommandKind::Dispatch);
+        const RecordedCommand* rays = find(frame, CommandKind::DispatchRays);
+        const RecordedCommand* denoise = find(frame, CommandKind::Dispatch, denoisePipeline);
+        const RecordedCommand* shading = find(frame, CommandKind::Dispatch, shadingPipeline);
+        ASSERT_NE(rays, nullptr);
+        ASSERT_NE(denoise, nullptr);
         ASSERT_NE(shading, nullptr);
+        EXPECT_EQ(std::vector<uint32_t>(rays->arguments, rays->arguments + 3),
+                  (std::vector<uint32_t>{size.width, size.height, 1}));
+        EXPECT_EQ(std::vector<uint32_t>(denoise->arguments, denoise->arguments + 3),
+                  (std::vector<uint32_t>{(size.width + 15) / 16, (size.height + 15) / 16, 1}));
         EXPECT_EQ(std::vector<uint32_t>(shading->arguments, shading->arguments + 3),
                   (std::vector<uint32_t>{(size.width + 7) / 8, (size.height + 7) / 8, 1}))
             << size.width << " x " << size.height;

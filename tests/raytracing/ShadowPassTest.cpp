@@ -4,6 +4,7 @@
 
 #include "raytracing/ShadowPass.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace {
@@ -181,6 +182,11 @@ TEST_F(ShadowPassTest, WithoutATopLevelStructureShadingReadsAFullyLitShadowMap) 
                                "ResourceBarrier\n");
     EXPECT_EQ(timestamps(commands), (std::vector<UINT>{16, 17, 18, 19}));
     EXPECT_EQ(commands[5].destination, shadowMap);
+    EXPECT_EQ(std::vector<float>(commands[5].color, commands[5].color + 4), std::vector<float>(4, 1.0f));
+    const std::vector<uint8_t> texels = standin::readResource(shadowMap);
+    EXPECT_EQ(texels.size(), size_t(WIDTH) * HEIGHT * 4);
+    EXPECT_TRUE(std::all_of(texels.begin(), texels.end(), [](uint8_t value) { return value == 255; }))
+        << "every texel fully lit";
     ASSERT_EQ(commands[6].barriers.size(), 1u);
     EXPECT_EQ(commands[6].barriers[0].barrier.Type, D3D12_RESOURCE_BARRIER_TYPE_UAV);
     EXPECT_EQ(commands[6].barriers[0].resourceName, "Shadow Map");

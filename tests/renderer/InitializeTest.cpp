@@ -38,6 +38,8 @@
 
 #include <climits>
 #include <cstring>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -164,6 +166,31 @@ TEST_F(InitializeTest, TakesItsStepsInOrder) {
     ASSERT_GE(calls.size(), before.size() + after.size()) << joined(calls);
     EXPECT_EQ(firstDifference(calls, 0, before), "") << joined(calls);
     EXPECT_EQ(firstDifference(calls, calls.size() - after.size(), after), "") << joined(calls);
+}
+
+// Step 31, the scene import, makes uploads only: each one records on the list, closes it, and signals and
+// waits for its own fence value; the last has finished before the debug panel's first step.
+TEST_F(InitializeTest, ImportsTheSceneInUploadsThatAllFinishBeforeTheDebugPanel) {
+    const size_t begin = expectedCalls(STEPS_BEFORE_THE_SCENE).size();
+    const size_t end = calls.size() - expectedCalls(STEPS_AFTER_THE_SCENE).size();
+    ASSERT_LT(begin, end) << joined(calls);
+    const std::set<std::string> uploadCalls = {"ID3D12Device::CreateCommittedResource",
+                                               "ID3D12Resource::Map",
+                                               "ID3D12GraphicsCommandList::Reset",
+                                               "ID3D12GraphicsCommandList::Close",
+                                               "ID3D12CommandQueue::Signal",
+                                               "ID3D12Fence::SetEventOnCompletion"};
+    std::map<std::string, size_t> counts;
+    for (size_t i = begin; i < end; ++i) {
+        EXPECT_EQ(uploadCalls.count(calls[i]), 1u) << "call " << i << ": " << calls[i];
+        ++counts[calls[i]];
+    }
+    const uint64_t uploads = uploadFenceValueAfterStartup - 1;
+    EXPECT_GT(uploads, 0u);
+    for (const char* perUpload : {"ID3D12GraphicsCommandList::Reset", "ID3D12GraphicsCommandList::Close",
+                                  "ID3D12CommandQueue::Signal", "ID3D12Fence::SetEventOnCompletion"})
+        EXPECT_EQ(counts[perUpload], uploads) << perUpload;
+    EXPECT_EQ(calls[end - 1], "ID3D12Fence::SetEventOnCompletion");
 }
 
 TEST_F(InitializeTest, TheThreeHeapsHoldTheirFixedNumbersOfDescriptors) {

@@ -1,7 +1,7 @@
 // The steps of start-up that make platform calls, numbered as initialize's steps, with the calls each makes
-// in the order the call trace records them (standin/CallTrace.h). The scene import (step 31) lies between the
-// two lists; the steps without platform calls (the log line, the input handler, the event list, the path and
-// the descriptor slots) cannot be seen in the trace.
+// in the order the call trace records them (standin/CallTrace.h). The scene import (step 31), whose uploads
+// follow the scene's contents, lies between the two lists; the steps without platform calls (the log line,
+// the input handler, the event list, the path and the descriptor slots) cannot be seen in the trace.
 #pragma once
 
 #include <string>

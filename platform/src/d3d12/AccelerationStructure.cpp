@@ -10,7 +10,12 @@ namespace standin {
 
 namespace {
 
-std::map<uint64_t, AccelerationStructureInfo> built; // by destination address, under gpuMutex
+// By destination address, under gpuMutex. Never destroyed: the queue worker, which reads it for top-level
+// builds and dispatches, may outlive static destructors.
+std::map<uint64_t, AccelerationStructureInfo>& built() {
+    static auto* registry = new std::map<uint64_t, AccelerationStructureInfo>;
+    return *registry;
+}
 
 constexpr uint64_t ALIGNMENT = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_BYTE_ALIGNMENT;
 
@@ -256,8 +261,8 @@ void CommandList::BuildRaytracingAccelerationStructure(
             std::lock_guard lock(gpuMutex());
             for (UINT i = 0; i < count && problems.empty(); ++i) {
                 uint64_t bottom = info.instances[i].AccelerationStructure;
-                auto found = built.find(bottom);
-                if (found == built.end() ||
+                auto found = built().find(bottom);
+                if (found == built().end() ||
                     found->second.type != D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_BOTTOM_LEVEL ||
                     !findBuffer(bottom))
                     problems.push_back("instance " + std::to_string(i) +
@@ -271,7 +276,7 @@ void CommandList::BuildRaytracingAccelerationStructure(
         std::memcpy(destination->memory + (address - destination->gpuAddress), &header, sizeof header);
         {
             std::lock_guard lock(gpuMutex());
-            built[address] = std::move(info);
+            built()[address] = std::move(info);
         }
         for (const std::string& problem : problems)
             reportValidationError("BuildRaytracingAccelerationStructure: " + problem);
@@ -280,8 +285,8 @@ void CommandList::BuildRaytracingAccelerationStructure(
 
 bool describeAccelerationStructure(D3D12_GPU_VIRTUAL_ADDRESS address, AccelerationStructureInfo* info) {
     std::lock_guard lock(gpuMutex());
-    auto found = built.find(address);
-    if (found == built.end())
+    auto found = built().find(address);
+    if (found == built().end())
         return false;
     if (info)
         *info = found->second;

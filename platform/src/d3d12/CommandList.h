@@ -216,8 +216,10 @@ public:
                          D3D12_ROOT_PARAMETER_TYPE expected);
     void recordDraw(CommandKind kind, const char* method, std::initializer_list<uint32_t> arguments);
     void recordDispatch(CommandKind kind, const char* method, std::initializer_list<uint32_t> arguments);
+    // color (null for the integer clear) is written into the view's texture when the work runs.
     void recordUavClear(D3D12_GPU_DESCRIPTOR_HANDLE gpuHandle, D3D12_CPU_DESCRIPTOR_HANDLE cpuHandle,
-                        ID3D12Resource* resource, const char* method);
+                        ID3D12Resource* resource, const char* method, const FLOAT* color,
+                        std::vector<D3D12_RECT> rects);
     std::shared_ptr<ResourceStorage> clearedView(CommandKind kind, D3D12_CPU_DESCRIPTOR_HANDLE handle,
                                                  const char* method, DescriptorContents* contents);
 

@@ -309,28 +309,34 @@ void CommandList::ClearDepthStencilView(D3D12_CPU_DESCRIPTOR_HANDLE handle, D3D1
 // UAV clears name the view twice, as the platform requires: by a GPU handle in the shader-visible heap set
 // on the list, and by a CPU handle in a heap that is not shader visible (which the CPU can read). Both must
 // hold an unordered-access view of the cleared resource. The resource only needs UNORDERED_ACCESS: shaders do
-// not read the cleared values.
+// not read the cleared values. A float clear of a texture view writes its colour as a render-target clear
+// does; an integer clear writes nothing.
 void CommandList::ClearUnorderedAccessViewUint(D3D12_GPU_DESCRIPTOR_HANDLE gpuHandle,
                                                D3D12_CPU_DESCRIPTOR_HANDLE cpuHandle,
                                                ID3D12Resource* resource, const UINT[4], UINT,
                                                const D3D12_RECT*) {
-    recordUavClear(gpuHandle, cpuHandle, resource, "ClearUnorderedAccessViewUint");
+    recordUavClear(gpuHandle, cpuHandle, resource, "ClearUnorderedAccessViewUint", nullptr, {});
 }
 
 void CommandList::ClearUnorderedAccessViewFloat(D3D12_GPU_DESCRIPTOR_HANDLE gpuHandle,
                                                 D3D12_CPU_DESCRIPTOR_HANDLE cpuHandle,
-                                                ID3D12Resource* resource, const FLOAT[4], UINT,
-                                                const D3D12_RECT*) {
-    recordUavClear(gpuHandle, cpuHandle, resource, "ClearUnorderedAccessViewFloat");
+                                                ID3D12Resource* resource, const FLOAT color[4],
+                                                UINT rectCount, const D3D12_RECT* rects) {
+    recordUavClear(gpuHandle, cpuHandle, resource, "ClearUnorderedAccessViewFloat", color,
+                   std::vector<D3D12_RECT>(rects, rects + (rects ? rectCount : 0)));
 }
 
 void CommandList::recordUavClear(D3D12_GPU_DESCRIPTOR_HANDLE gpuHandle, D3D12_CPU_DESCRIPTOR_HANDLE cpuHandle,
-                                 ID3D12Resource* resource, const char* method) {
+                                 ID3D12Resource* resource, const char* method, const FLOAT* color,
+                                 std::vector<D3D12_RECT> rects) {
     if (!recording(method))
         return;
     RecordedCommand& entry = log(CommandKind::ClearUnorderedAccessView);
     entry.destination = resource;
     entry.view = cpuHandle;
+    if (color)
+        std::copy(color, color + 4, entry.color);
+    DescriptorContents cleared; // the CPU handle's view, once it is found to be one of the resource
     auto storage = storageOf(resource);
     std::vector<std::string> problems;
     if (!storage)
@@ -345,6 +351,9 @@ void CommandList::recordUavClear(D3D12_GPU_DESCRIPTOR_HANDLE gpuHandle, D3D12_CP
                 problems.push_back(which + " does not hold an unordered-access view");
             else if (storage && view.storage.lock() != storage)
                 problems.push_back(which + " holds a view of another resource than the one cleared");
+            else
+                return true;
+            return false;
         };
         uint32_t slot = 0;
         auto gpuHeap = findHeapByGpuHandle(gpuHandle.ptr, &slot);
@@ -363,13 +372,25 @@ void CommandList::recordUavClear(D3D12_GPU_DESCRIPTOR_HANDLE gpuHandle, D3D12_CP
             problems.push_back(
                 "the CPU descriptor handle lies in a shader-visible heap; it must come from a heap that is "
                 "not shader visible");
-        else
-            checkView(cpuHeap->slots[slot], "the CPU descriptor handle's slot");
+        else if (checkView(cpuHeap->slots[slot], "the CPU descriptor handle's slot"))
+            cleared = cpuHeap->slots[slot].contents;
     }
     for (const std::string& problem : problems)
         reportValidationError(std::string("ID3D12GraphicsCommandList::") + method + ": " + problem);
-    if (storage)
-        use(storage, D3D12_RESOURCE_BARRIER_ALL_SUBRESOURCES, D3D12_RESOURCE_STATE_UNORDERED_ACCESS, method);
+    if (!storage)
+        return;
+    use(storage, D3D12_RESOURCE_BARRIER_ALL_SUBRESOURCES, D3D12_RESOURCE_STATE_UNORDERED_ACCESS, method);
+    // A view made without a description covers the whole of a one-mip texture in its own format.
+    const auto& view = cleared.unorderedAccessView;
+    const bool texture2D = cleared.hasDesc ? view.ViewDimension == D3D12_UAV_DIMENSION_TEXTURE2D
+                                           : storage->desc.Dimension == D3D12_RESOURCE_DIMENSION_TEXTURE2D;
+    if (color && problems.empty() && texture2D) {
+        UINT subresource = cleared.hasDesc ? view.Texture2D.MipSlice : 0;
+        DXGI_FORMAT format =
+            cleared.hasDesc && view.Format != DXGI_FORMAT_UNKNOWN ? view.Format : storage->desc.Format;
+        std::vector<uint8_t> element = encodeColor(format, color);
+        work([storage, subresource, element, rects] { fill(*storage, subresource, element, rects); });
+    }
 }
 
 } // namespace standin

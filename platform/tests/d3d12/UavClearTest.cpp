@@ -91,3 +91,42 @@ TEST_F(GpuTest, AUavClearWithAHandleOutsideEveryHeapIsReported) {
     EXPECT_NE(validationErrors()[1].find("CPU descriptor handle is outside every live CBV_SRV_UAV heap"),
               std::string::npos);
 }
+
+// A float clear writes its colour into the view's texture in the view's format, within its rectangles; a
+// clear with a finding writes nothing.
+TEST_F(GpuTest, AFloatUavClearWritesItsColourIntoTheTexture) {
+    ID3D12Resource* target =
+        texture(DXGI_FORMAT_R8G8B8A8_UNORM, 4, 2, 1, D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS,
+                D3D12_RESOURCE_STATE_UNORDERED_ACCESS);
+    ID3D12DescriptorHeap* visible = heap(D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, 1, true);
+    ID3D12DescriptorHeap* cpuOnly = heap(D3D12_DESCRIPTOR_HEAP_TYPE_CBV_SRV_UAV, 1, false);
+    D3D12_UNORDERED_ACCESS_VIEW_DESC view{};
+    view.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
+    view.ViewDimension = D3D12_UAV_DIMENSION_TEXTURE2D;
+    device->CreateUnorderedAccessView(target, nullptr, &view, visible->GetCPUDescriptorHandleForHeapStart());
+    device->CreateUnorderedAccessView(target, nullptr, &view, cpuOnly->GetCPUDescriptorHandleForHeapStart());
+    const float lit[4] = {1.0f, 0.5f, 0.0f, 1.0f};
+    const D3D12_RECT right{2, 0, 4, 2};
+    begin();
+    list->SetDescriptorHeaps(1, &visible);
+    list->ClearUnorderedAccessViewFloat(visible->GetGPUDescriptorHandleForHeapStart(),
+                                        cpuOnly->GetCPUDescriptorHandleForHeapStart(), target, lit, 1,
+                                        &right);
+    submit();
+    ASSERT_EQ(errors(), 0u);
+    const std::vector<uint8_t> texels = readResource(target);
+    ASSERT_EQ(texels.size(), 32u);
+    const std::vector<uint8_t> untouched(4, 0), cleared{255, 128, 0, 255};
+    for (size_t texel = 0; texel < 8; ++texel)
+        EXPECT_EQ(std::vector<uint8_t>(texels.begin() + 4 * texel, texels.begin() + 4 * texel + 4),
+                  texel % 4 >= 2 ? cleared : untouched)
+            << "texel " << texel;
+
+    begin();
+    list->ClearUnorderedAccessViewFloat(visible->GetGPUDescriptorHandleForHeapStart(),
+                                        cpuOnly->GetCPUDescriptorHandleForHeapStart(), target, lit, 0,
+                                        nullptr);
+    submit();
+    EXPECT_EQ(errors(), 1u) << "the heap is not set";
+    EXPECT_EQ(readResource(target), texels);
+}
