@@ -6,6 +6,7 @@
 #include "core/Globals.h"
 #include "raytracing/ShadowMaps.h"
 #include "renderer/FrameObjects.h"
+#include "renderer/Input.h"
 #include "renderer/Settings.h"
 
 #include <cstring>
