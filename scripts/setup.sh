@@ -11,7 +11,7 @@ packages=(
   libspdlog-dev libfmt-dev
   libmeshoptimizer-dev
   libtinygltf-dev nlohmann-json3-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
 )
 if [ "${1:-}" = "--windows" ]; then
   # scripts/check-windows.sh: MinGW-w64 with its Windows headers, and the libraries' headers it compiles against.

@@ -1,6 +1,8 @@
 // Writes the sample data into the folder given as the only argument:
-//   Tavern/scene.gltf, Tavern/scene.bin, Tavern/textures/*.dds and music.wav.
+//   Tavern/scene.gltf, Tavern/scene.bin, Tavern/textures/*.dds (what the renderer loads),
+//   Tavern/textures/*.png (the images the scene's URIs name, for other glTF tools) and music.wav.
 #include "GltfWriter.h"
+#include "PngWriter.h"
 #include "TavernScene.h"
 #include "Textures.h"
 #include "WavWriter.h"
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <utility>
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -24,7 +27,9 @@ int main(int argc, char** argv) {
         for (const sample::TextureSource& source : sample::textureSources()) {
             const std::filesystem::path path = sample::ddsPathFor(sceneFolder, source.uri);
             std::filesystem::create_directories(path.parent_path());
-            sample::writeDds(path, sample::buildMipChain(source.make(), source.filter), source.format);
+            sample::Image image = source.make();
+            sample::writePng(sample::imagePathFor(sceneFolder, source.uri), image);
+            sample::writeDds(path, sample::buildMipChain(std::move(image), source.filter), source.format);
         }
         sample::writeWav(data / "music.wav", sample::synthesizeMusic(), sample::MUSIC_SAMPLE_RATE,
                          sample::MUSIC_CHANNELS);

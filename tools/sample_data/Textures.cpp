@@ -196,7 +196,7 @@ const std::vector<TextureSource>& textureSources() {
     return sources;
 }
 
-std::filesystem::path ddsPathFor(const std::filesystem::path& sceneFolder, const std::string& uri) {
+std::filesystem::path imagePathFor(const std::filesystem::path& sceneFolder, const std::string& uri) {
     std::string decoded;
     for (size_t i = 0; i < uri.size(); ++i) {
         if (uri[i] == '%' && i + 2 < uri.size() && hexValue(uri[i + 1]) >= 0 && hexValue(uri[i + 2]) >= 0) {
@@ -206,7 +206,11 @@ std::filesystem::path ddsPathFor(const std::filesystem::path& sceneFolder, const
             decoded += uri[i];
         }
     }
-    return (sceneFolder / decoded).replace_extension("dds");
+    return sceneFolder / decoded;
+}
+
+std::filesystem::path ddsPathFor(const std::filesystem::path& sceneFolder, const std::string& uri) {
+    return imagePathFor(sceneFolder, uri).replace_extension("dds");
 }
 
 } // namespace sample

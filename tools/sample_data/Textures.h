@@ -33,6 +33,9 @@ struct TextureSource {
 // Every texture, in TextureId order.
 const std::vector<TextureSource>& textureSources();
 
+// The image file a URI names: percent-decoded, relative to the scene folder.
+std::filesystem::path imagePathFor(const std::filesystem::path& sceneFolder, const std::string& uri);
+
 // The DDS file that the renderer loads for an image URI: percent-decoded, relative to the scene folder, with
 // the extension replaced by "dds".
 std::filesystem::path ddsPathFor(const std::filesystem::path& sceneFolder, const std::string& uri);
