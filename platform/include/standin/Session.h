@@ -6,6 +6,10 @@
 //   STANDIN_SCRIPT       input events at frame numbers, or @file to read them from a file
 //   STANDIN_SCREEN       the screen size, WIDTHxHEIGHT (default 1920x1080)
 //   STANDIN_FAIL_WINDOW  1 makes window creation fail
+//   STANDIN_REFUSE_DEVICE  hardware: the hardware adapter refuses the device; all: the WARP adapter too
+//   STANDIN_CLOCK        vblank: the emulated clock below instead of the real one
+//   STANDIN_TRACE        a file to write the frame trace below into
+//   STANDIN_WATCH        shader constants the frame trace shows, "buffer.field" separated by commas
 //
 // Frames count from 0. Once the swap chain has presented, a frame ends at each Present; until then a frame is
 // one pass of the main loop, which ends when PeekMessageW finds the queue empty.
@@ -83,6 +87,30 @@ uint64_t currentFrame();
 void startProcessSession();
 // The one-line summary: frames presented, frames run, mean frame time, validation findings.
 std::string sessionSummary();
+
+// ---- The emulated clock ----
+
+// While it is on, the process's monotonic clock, which QueryPerformanceCounter and std::chrono::steady_clock
+// read (on Windows they are one clock), starts from the real time at which it was switched on and moves only
+// when advanceEmulatedClock says so; Present then moves it by its sync interval's vertical blanks of 1/60 s
+// instead of waiting for them. Switching it off gives back the real clock, which may lie behind the emulated
+// one: tests switch it on in a process of their own.
+void setEmulatedClock(bool on);
+bool emulatedClock();
+void advanceEmulatedClock(unsigned verticalBlanks);
+
+// ---- The frame trace ----
+
+// Writes one line per presented frame into the file at `path` (replacing it), until endFrameTrace:
+//   frame=N client=WxH rss=KIB sound=playing|stopped loop=0|1 starts=N [NAME=VALUE ...]
+// the frame's number, the session window's client size, the process's resident memory in KiB, the sound's
+// state (standin/Sound.h), and each watched shader constant as the frame's first draw or dispatch that reads
+// it found it: "buffer.field" names a field of a constant buffer that a pipeline's shaders declare (their
+// DXIL's reflection, so a real compiler's output), bound as a root constant-buffer view or as root constants.
+// Scalars and vectors are shown as their components separated by commas, "-" when no draw or dispatch of the
+// frame read the field. Returns false when the file cannot be written.
+bool startFrameTrace(const std::string& path, const std::vector<std::string>& watches);
+void endFrameTrace();
 
 // The Direct3D 12 stand-in's count of validation findings, registered by it; 0 while none is registered.
 using ValidationFindingCounter = uint64_t (*)();

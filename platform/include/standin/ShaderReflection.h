@@ -24,6 +24,9 @@ struct ShaderBinding {
     uint32_t count = 1; // registers taken; 0 for an unbounded array
 };
 
+// The component type of a numeric field.
+enum class ConstantScalar { Other, Bool, Int, Uint, Float };
+
 // One field of a constant buffer's record, nested records flattened ("outer.inner").
 struct ConstantField {
     std::string name;
@@ -32,6 +35,7 @@ struct ConstantField {
     uint32_t rows = 0, columns = 0, elements = 0; // elements: 0 when not an array
     bool matrix = false;
     bool rowMajor = false; // matrices: rows are contiguous, as the host's Mat4 stores them
+    ConstantScalar scalar = ConstantScalar::Other;
 };
 
 struct ConstantBufferLayout {

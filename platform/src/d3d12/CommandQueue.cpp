@@ -2,6 +2,7 @@
 #include "d3d12/CommandQueue.h"
 
 #include "d3d12/CommandList.h"
+#include "d3d12/ConstantWatch.h"
 #include "d3d12/Device.h"
 #include "d3d12/Fence.h"
 #include "d3d12/GpuState.h"
@@ -111,6 +112,7 @@ void CommandQueue::ExecuteCommandLists(UINT count, ID3D12CommandList* const* lis
             commands.insert(commands.end(), recording->log.begin(), recording->log.end());
         }
         finishSubmission(context);
+        watchConstants(commands);
         logSubmission(std::move(commands));
     }
     for (const std::string& error : context.errors)

@@ -3,6 +3,9 @@
 #pragma once
 
 #include "common/ComObject.h"
+#include "standin/ShaderReflection.h"
+
+#include <vector>
 
 namespace standin {
 
@@ -15,6 +18,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetCachedBlob(ID3DBlob** blob) override;
     PipelineInfo info;
     RootSignature* rootSignature; // referenced while the pipeline lives
+    // Its stages' reflection, read once when first asked for (under gpuMutex); see reflectedStages.
+    std::vector<ShaderReflection> reflections;
+    bool reflected = false;
 
 protected:
     void* queryFor(REFIID riid) override;

@@ -78,6 +78,21 @@ uint32_t numericSize(const D3D12_SHADER_TYPE_DESC& type) {
     return type.Elements ? (type.Elements - 1) * ((one + 15) / 16 * 16) + one : one;
 }
 
+ConstantScalar scalarOf(D3D_SHADER_VARIABLE_TYPE type) {
+    switch (type) {
+    case D3D_SVT_BOOL:
+        return ConstantScalar::Bool;
+    case D3D_SVT_INT:
+        return ConstantScalar::Int;
+    case D3D_SVT_UINT:
+        return ConstantScalar::Uint;
+    case D3D_SVT_FLOAT:
+        return ConstantScalar::Float;
+    default:
+        return ConstantScalar::Other;
+    }
+}
+
 void addFields(ID3D12ShaderReflectionType* type, const std::string& prefix, uint32_t base,
                std::vector<ConstantField>* fields) {
     D3D12_SHADER_TYPE_DESC desc{};
@@ -98,7 +113,7 @@ void addFields(ID3D12ShaderReflectionType* type, const std::string& prefix, uint
             {name, base + memberDesc.Offset, numericSize(memberDesc), memberDesc.Rows, memberDesc.Columns,
              memberDesc.Elements,
              memberDesc.Class == D3D_SVC_MATRIX_ROWS || memberDesc.Class == D3D_SVC_MATRIX_COLUMNS,
-             memberDesc.Class == D3D_SVC_MATRIX_ROWS});
+             memberDesc.Class == D3D_SVC_MATRIX_ROWS, scalarOf(memberDesc.Type)});
     }
 }
 
@@ -128,7 +143,7 @@ ConstantBufferLayout layoutOf(ID3D12ShaderReflectionConstantBuffer* buffer) {
                 {variableDesc.Name, variableDesc.StartOffset, variableDesc.Size, typeDesc.Rows,
                  typeDesc.Columns, typeDesc.Elements,
                  typeDesc.Class == D3D_SVC_MATRIX_ROWS || typeDesc.Class == D3D_SVC_MATRIX_COLUMNS,
-                 typeDesc.Class == D3D_SVC_MATRIX_ROWS});
+                 typeDesc.Class == D3D_SVC_MATRIX_ROWS, scalarOf(typeDesc.Type)});
         }
     }
     return layout;

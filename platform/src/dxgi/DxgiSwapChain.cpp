@@ -124,7 +124,9 @@ HRESULT SwapChain::Present(UINT syncInterval, UINT flags) {
     if (state != D3D12_RESOURCE_STATE_PRESENT)
         reportValidationError("IDXGISwapChain::Present: back buffer " + std::to_string(current) +
                               " is in the state " + stateName(state) + ", not PRESENT");
-    bool paced = syncInterval > 0 && vsyncEnabled();
+    // The emulated clock is the vertical blank itself: the present moves it instead of waiting for it.
+    bool paced = syncInterval > 0 && vsyncEnabled() && !emulatedClock();
+    advanceEmulatedClock(syncInterval);
     auto start = epoch;
     // The presented buffer is in use until the queue has reached the present.
     std::shared_ptr<ResourceStorage> presented = buffers[current]->storage;

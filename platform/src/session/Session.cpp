@@ -2,19 +2,17 @@
 // closes the window at the frame limit and reports the run at exit.
 #include "win32/Win32Internal.h"
 
+#include "session/FrameTrace.h"
 #include "standin/Session.h"
 #include "standin/WindowSystem.h"
 
 #include <array>
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 
 namespace {
 
@@ -175,33 +173,23 @@ void postDueSteps() {
     }
 }
 
-[[noreturn]] void refuse(const std::string& message) {
-    std::fprintf(stderr, "standin: %s\n", message.c_str());
-    std::exit(2);
-}
-
-bool parseCount(const char* text, uint64_t& value) {
-    const char* end = text + std::strlen(text);
-    auto [last, result] = std::from_chars(text, end, value);
-    return *text && result == std::errc() && last == end;
-}
-
-void printSummary() {
-    std::fprintf(stderr, "%s\n", standin::sessionSummary().c_str());
-}
-
 } // namespace
 
 namespace standin {
 
 void notePresent() {
     presented.fetch_add(1);
-    std::lock_guard lock(sessionMutex);
-    if (!driver.active)
-        return;
-    beginFirstFrame();
-    driver.presents += 1;
-    beginNextFrame();
+    uint64_t frame = 0;
+    {
+        std::lock_guard lock(sessionMutex);
+        if (!driver.active)
+            return;
+        beginFirstFrame();
+        frame = driver.frame;
+        driver.presents += 1;
+        beginNextFrame();
+    }
+    session::traceFrame(frame);
 }
 
 uint64_t presentedFrames() {
@@ -230,43 +218,6 @@ void endSession() {
 uint64_t currentFrame() {
     std::lock_guard lock(sessionMutex);
     return driver.frame;
-}
-
-void startProcessSession() {
-    SessionControls controls;
-    if (const char* frames = std::getenv("STANDIN_FRAMES");
-        frames && !parseCount(frames, controls.frameLimit))
-        refuse(std::string("STANDIN_FRAMES must be a number of frames, not \"") + frames + "\"");
-    if (const char* script = std::getenv("STANDIN_SCRIPT"); script && *script) {
-        std::string text = script;
-        if (text[0] == '@') {
-            std::ifstream file(text.substr(1));
-            if (!file)
-                refuse("cannot read the script file \"" + text.substr(1) + "\"");
-            std::ostringstream contents;
-            contents << file.rdbuf();
-            text = contents.str();
-        }
-        std::string error;
-        if (!parseScript(text, controls.script, error))
-            refuse("STANDIN_SCRIPT: " + error);
-    }
-    if (const char* screen = std::getenv("STANDIN_SCREEN"); screen && *screen) {
-        int width = 0;
-        int height = 0;
-        char end = 0;
-        if (std::sscanf(screen, "%dx%d%c", &width, &height, &end) != 2 || width < 1 || height < 1 ||
-            width > 32767 || height > 32767)
-            refuse(std::string("STANDIN_SCREEN must be WIDTHxHEIGHT, not \"") + screen + "\"");
-        setScreenSize(width, height);
-    }
-    if (const char* fail = std::getenv("STANDIN_FAIL_WINDOW"); fail && *fail) {
-        if (std::strcmp(fail, "0") != 0 && std::strcmp(fail, "1") != 0)
-            refuse(std::string("STANDIN_FAIL_WINDOW must be 0 or 1, not \"") + fail + "\"");
-        setWindowCreationFails(std::strcmp(fail, "1") == 0);
-    }
-    startSession(controls);
-    std::atexit(printSummary);
 }
 
 std::string sessionSummary() {

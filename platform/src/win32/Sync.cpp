@@ -18,7 +18,9 @@ struct Event {
     bool manualReset = false;
 };
 
-Event* toEvent(HANDLE handle) { return static_cast<Event*>(handle); }
+Event* toEvent(HANDLE handle) {
+    return static_cast<Event*>(handle);
+}
 
 // 100 ns ticks, the resolution Windows reports on current machines.
 constexpr int64_t COUNTER_FREQUENCY = 10'000'000;
@@ -74,7 +76,11 @@ DWORD WINAPI WaitForSingleObjectEx(HANDLE handle, DWORD milliseconds, BOOL) {
     auto isSignaled = [event] { return event->signaled; };
     if (milliseconds == INFINITE)
         event->changed.wait(lock, isSignaled);
-    else if (!event->changed.wait_for(lock, std::chrono::milliseconds(milliseconds), isSignaled))
+    // A time-out counts real time: the emulated clock (standin/Session.h) that the steady clock may follow
+    // stands still between presents, so a deadline on it could never pass.
+    else if (!event->changed.wait_until(
+                 lock, std::chrono::system_clock::now() + std::chrono::milliseconds(milliseconds),
+                 isSignaled))
         return WAIT_TIMEOUT;
     if (!event->manualReset)
         event->signaled = false;
