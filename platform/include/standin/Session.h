@@ -102,11 +102,12 @@ void advanceEmulatedClock(unsigned verticalBlanks);
 // ---- The frame trace ----
 
 // Writes one line per presented frame into the file at `path` (replacing it), until endFrameTrace:
-//   frame=N client=WxH rss=KIB sound=playing|stopped loop=0|1 starts=N [NAME=VALUE ...]
-// the frame's number, the session window's client size, the process's resident memory in KiB, the sound's
-// state (standin/Sound.h), and each watched shader constant as the frame's first draw or dispatch that reads
-// it found it: "buffer.field" names a field of a constant buffer that a pipeline's shaders declare (their
-// DXIL's reflection, so a real compiler's output), bound as a root constant-buffer view or as root constants.
+//   frame=N client=WxH buffers=WxH rss=KIB sound=playing|stopped loop=0|1 starts=N [NAME=VALUE ...]
+// the frame's number, the session window's client size, the size of the back buffer the frame presented ("-"
+// when no swap chain presented it), the process's resident memory in KiB, the sound's state
+// (standin/Sound.h), and each watched shader constant as the frame's first draw or dispatch that reads it
+// found it: "buffer.field" names a field of a constant buffer that a pipeline's shaders declare (their DXIL's
+// reflection, so a real compiler's output), bound as a root constant-buffer view or as root constants.
 // Scalars and vectors are shown as their components separated by commas, "-" when no draw or dispatch of the
 // frame read the field. Returns false when the file cannot be written.
 bool startFrameTrace(const std::string& path, const std::vector<std::string>& watches);

@@ -7,6 +7,7 @@
 #include "d3d12/Device.h"
 #include "d3d12/GpuState.h"
 #include "d3d12/Resource.h"
+#include "session/FrameTrace.h"
 #include "standin/Session.h"
 
 #include <thread>
@@ -141,6 +142,7 @@ HRESULT SwapChain::Present(UINT syncInterval, UINT flags) {
     });
     currentIndex->store((current + 1) % UINT(buffers.size()));
     ++presents;
+    session::notePresentedSize(desc.Width, desc.Height);
     notePresent();
     // A minimised window has no client area to show the frame in; the present is still made.
     RECT client{};

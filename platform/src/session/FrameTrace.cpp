@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <mutex>
+#include <utility>
 
 #include <unistd.h>
 
@@ -19,6 +20,7 @@ std::mutex traceMutex;
 FILE* traceFile = nullptr;
 std::vector<std::string> watches;
 std::vector<std::string> values; // of the frame being recorded, "" where none was noted
+std::string presentedSize = "-";
 
 // Resident memory in KiB, from the second field of /proc/self/statm (pages).
 long residentKibibytes() {
@@ -40,6 +42,7 @@ bool startFrameTrace(const std::string& path, const std::vector<std::string>& wa
     traceFile = std::fopen(path.c_str(), "w");
     watches = traceFile ? watchedNames : std::vector<std::string>{};
     values.assign(watches.size(), "");
+    presentedSize = "-";
     return traceFile != nullptr;
 }
 
@@ -65,12 +68,19 @@ void noteWatchedValue(size_t watch, const std::string& value) {
         values[watch] = value;
 }
 
+void notePresentedSize(uint32_t width, uint32_t height) {
+    std::lock_guard lock(traceMutex);
+    if (traceFile)
+        presentedSize = std::to_string(width) + "x" + std::to_string(height);
+}
+
 void traceFrame(uint64_t frame) {
     std::unique_lock lock(traceMutex);
     if (!traceFile)
         return;
     std::vector<std::string> frameValues(watches.size(), "");
     frameValues.swap(values);
+    const std::string buffers = std::exchange(presentedSize, "-");
     lock.unlock();
 
     RECT client{};
@@ -78,7 +88,8 @@ void traceFrame(uint64_t frame) {
         GetClientRect(window, &client);
     const SoundState sound = soundState();
     std::string line = "frame=" + std::to_string(frame) + " client=" + std::to_string(client.right) + "x" +
-                       std::to_string(client.bottom) + " rss=" + std::to_string(residentKibibytes()) +
+                       std::to_string(client.bottom) + " buffers=" + buffers +
+                       " rss=" + std::to_string(residentKibibytes()) +
                        " sound=" + (sound.playing ? "playing" : "stopped") +
                        " loop=" + (sound.looping ? "1" : "0") + " starts=" + std::to_string(sound.starts);
     lock.lock();

@@ -116,7 +116,7 @@ TEST_F(FrameTraceTest, EachFrameShowsTheFirstValueItsDispatchesReadOfEachWatched
 
     const std::vector<std::string> lines = traceLines();
     ASSERT_EQ(lines.size(), 3u);
-    const std::string common = "client=0x0 rss=[0-9]+ sound=stopped loop=0 starts=0 ";
+    const std::string common = "client=0x0 buffers=- rss=[0-9]+ sound=stopped loop=0 starts=0 ";
     EXPECT_TRUE(std::regex_match(lines[0],
                                  std::regex("frame=0 " + common +
                                             "placement\\.position=1\\.5,-2,0\\.100000001 placement\\.flag=7 "
