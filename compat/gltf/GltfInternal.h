@@ -13,11 +13,19 @@
 
 namespace gltf {
 
-// Everything reachable from a parsed file lives in one block list, released together by cgltf_free.
+// Everything reachable from a parsed file lives in one block list, released together by cgltf_free. A block
+// can also be released early through the data's memory and file options (a caller done with the buffers'
+// bytes), which leaves an empty slot.
 struct Storage : cgltf_data {
     std::vector<void*> blocks;
 
-    Storage() : cgltf_data{} {}
+    Storage() : cgltf_data{} {
+        memory.free_func = [](void* user, void* block) { static_cast<Storage*>(user)->release(block); };
+        memory.user_data = this;
+        file.release = [](const cgltf_memory_options* memoryOptions, const cgltf_file_options*, void* block) {
+            memoryOptions->free_func(memoryOptions->user_data, block);
+        };
+    }
     Storage(const Storage&) = delete;
     Storage& operator=(const Storage&) = delete;
     ~Storage() {
@@ -38,6 +46,19 @@ struct Storage : cgltf_data {
         }
         blocks.back() = block;
         return static_cast<T*>(block);
+    }
+
+    // Frees one block that this storage owns; a pointer it does not own is left alone. Blocks released early
+    // are the last ones made (the buffers' bytes come after the parse), so the search starts at the end.
+    void release(void* block) {
+        if (!block)
+            return;
+        for (auto slot = blocks.rbegin(); slot != blocks.rend(); ++slot)
+            if (*slot == block) {
+                std::free(block);
+                *slot = nullptr;
+                return;
+            }
     }
 
     char* copyString(std::string_view text) {

@@ -5,7 +5,9 @@
  *
  * Differences from the real library that a caller can see:
  * - cgltf_options.memory and cgltf_options.file must be zero (custom allocators and file readers are not
- *   supported); otherwise the parse gives cgltf_result_invalid_options.
+ *   supported); otherwise the parse gives cgltf_result_invalid_options. cgltf_data.memory.free_func and
+ *   cgltf_data.file.release free what the data owns (a buffer's bytes, released early), as cgltf's defaults
+ *   do; its alloc_func and file.read stay empty.
  * - cgltf_parse copies the input, so the caller may release its memory as soon as the call returns (cgltf
  *   keeps pointers into it: code meant for both keeps it alive as long as the data).
  * - A number written "-0" (no fraction, no exponent) reads as +0.0f; cgltf reads -0.0f. "-0.0" reads as

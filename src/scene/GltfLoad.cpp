@@ -28,3 +28,19 @@ cgltf_data* loadGltf(const char* filePath) {
         stop("cgltf_validate(data) failed", data);
     return data;
 }
+
+void releaseGltfBuffers(cgltf_data* data) {
+    for (cgltf_size i = 0; i < data->buffers_count; ++i) {
+        cgltf_buffer& buffer = data->buffers[i];
+        if (!buffer.data)
+            continue;
+        if (buffer.data_free_method == cgltf_data_free_method_memory_free && data->memory.free_func)
+            data->memory.free_func(data->memory.user_data, buffer.data);
+        else if (buffer.data_free_method == cgltf_data_free_method_file_release && data->file.release)
+            data->file.release(&data->memory, &data->file, buffer.data);
+        else
+            continue;
+        buffer.data = nullptr;
+        buffer.data_free_method = cgltf_data_free_method_none;
+    }
+}

@@ -76,22 +76,19 @@ template <typename T> void reserveMore(std::vector<T>& list, size_t count) {
         list.reserve(list.empty() ? needed : std::max(needed, 2 * list.capacity()));
 }
 
-// cornerTotal is the length of the scene triangle list once every primitive is processed.
-void appendPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, size_t cornerTotal,
-                     std::vector<Meshlet>& meshlets, MeshPassResult& result) {
+// Reads one primitive; false, with the skip line, for one the pass skips.
+bool readPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, size_t meshIndex,
+                   MeshPrimitive* out) {
     size_t vertexCount = 0, indexCount = 0;
     if (!primitiveCounts(primitive, &vertexCount, &indexCount)) {
         reportSkipped();
-        return;
+        return false;
     }
-    const uint32_t materialIndex = primitive.material ? uint32_t(primitive.material - data.materials) : 0;
+    out->meshIndex = meshIndex;
+    out->materialIndex = primitive.material ? uint32_t(primitive.material - data.materials) : 0;
 
-    // The primitive's vertices are made in place at the end of the scene list, zeroed, and cut to the unique
-    // ones after deduplication: the base vertex is the list's length before them.
-    const uint32_t baseVertex = uint32_t(result.vertices.size());
-    reserveMore(result.vertices, vertexCount);
-    result.vertices.resize(baseVertex + vertexCount, Vertex{});
-    Vertex* vertices = result.vertices.data() + baseVertex;
+    out->vertices.resize(vertexCount);
+    Vertex* vertices = out->vertices.data();
     {
         std::unique_ptr<float[]> scratch = uninitialized<float>(vertexCount * 4);
         fillAttribute<3>(primitive, cgltf_attribute_type_position, offsetof(Vertex, position), vertices,
@@ -105,22 +102,38 @@ void appendPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, s
     }
 
     // An index accessor that cannot be unpacked leaves the list at 0.
-    std::unique_ptr<uint32_t[]> indices = uninitialized<uint32_t>(indexCount);
+    out->indices = uninitialized<uint32_t>(indexCount);
+    out->indexCount = indexCount;
     const size_t unpacked = std::min(
-        cgltf_accessor_unpack_indices(primitive.indices, indices.get(), sizeof(uint32_t), indexCount),
+        cgltf_accessor_unpack_indices(primitive.indices, out->indices.get(), sizeof(uint32_t), indexCount),
         indexCount);
-    std::fill(indices.get() + unpacked, indices.get() + indexCount, 0u);
+    std::fill(out->indices.get() + unpacked, out->indices.get() + indexCount, 0u);
+    return true;
+}
 
+// cornerTotal is the length of the scene triangle list once every primitive is processed. The primitive's
+// lists are released as soon as the scene lists hold what they carry.
+void appendPrimitive(MeshPrimitive& primitive, size_t cornerTotal, std::vector<Meshlet>& meshlets,
+                     MeshPassResult& result) {
+    const size_t vertexCount = primitive.vertices.size();
+    const size_t indexCount = primitive.indexCount;
+    uint32_t* indices = primitive.indices.get();
+
+    // The unique vertices go to the end of the scene list: the base vertex is its length before them.
+    const uint32_t baseVertex = uint32_t(result.vertices.size());
     size_t uniqueCount = 0;
     {
         std::unique_ptr<uint32_t[]> remap = uninitialized<uint32_t>(vertexCount);
-        uniqueCount = meshopt_generateVertexRemap(remap.get(), indices.get(), indexCount, vertices,
+        uniqueCount = meshopt_generateVertexRemap(remap.get(), indices, indexCount, primitive.vertices.data(),
                                                   vertexCount, VERTEX_SIZE);
-        meshopt_remapVertexBuffer(vertices, vertices, vertexCount, VERTEX_SIZE, remap.get());
-        meshopt_remapIndexBuffer(indices.get(), indices.get(), indexCount, remap.get());
+        result.vertices.resize(baseVertex + uniqueCount);
+        meshopt_remapVertexBuffer(result.vertices.data() + baseVertex, primitive.vertices.data(), vertexCount,
+                                  VERTEX_SIZE, remap.get());
+        meshopt_remapIndexBuffer(indices, indices, indexCount, remap.get());
     }
-    result.vertices.resize(baseVertex + uniqueCount);
-    meshopt_optimizeVertexCache(indices.get(), indices.get(), indexCount, uniqueCount);
+    primitive.vertices = std::vector<Vertex>();
+    const Vertex* vertices = result.vertices.data() + baseVertex;
+    meshopt_optimizeVertexCache(indices, indices, indexCount, uniqueCount);
 
     // Sized once from the bound; the builder writes only what it reports, so the arrays are not zeroed and
     // their unused pages are never touched.
@@ -130,9 +143,9 @@ void appendPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, s
     std::unique_ptr<uint8_t[]> builtTriangles = uninitialized<uint8_t>(bound * MESHLET_MAX_TRIANGLES * 3);
     const float* positions = &vertices[0].position.x;
     const size_t meshletCount = meshopt_buildMeshlets(
-        built.get(), builtVertices.get(), builtTriangles.get(), indices.get(), indexCount, positions,
-        uniqueCount, VERTEX_SIZE, MESHLET_MAX_VERTICES, MESHLET_MAX_TRIANGLES, 0.0f);
-    indices.reset();
+        built.get(), builtVertices.get(), builtTriangles.get(), indices, indexCount, positions, uniqueCount,
+        VERTEX_SIZE, MESHLET_MAX_VERTICES, MESHLET_MAX_TRIANGLES, 0.0f);
+    primitive.indices.reset();
 
     size_t vertexEntries = 0, cornerEntries = 0;
     for (size_t m = 0; m < meshletCount; ++m) {
@@ -160,7 +173,7 @@ void appendPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, s
         meshlet.vertexCount = source.vertex_count;
         meshlet.triangleCount = source.triangle_count;
         meshlet.meshIndex = 0;
-        meshlet.materialIndex = materialIndex;
+        meshlet.materialIndex = primitive.materialIndex;
         meshlet.cone = packCone(bounds);
         meshlet.center = {bounds.center[0], bounds.center[1], bounds.center[2]};
         meshlet.radius = bounds.radius;
@@ -175,24 +188,39 @@ void appendPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, s
 
 } // namespace
 
-MeshPassResult runMeshPass(const cgltf_data* data) {
-    MeshPassResult result;
-    result.meshMeshlets.resize(data->meshes_count);
+MeshPassInput readMeshPrimitives(const cgltf_data* data) {
+    MeshPassInput input = {data->meshes_count, {}};
     // The last two meshes only cast shadows; a file with fewer than two meshes has none to process.
     const size_t processedCount = data->meshes_count < 2 ? 0 : data->meshes_count - 2;
-    // Every triangle ends in exactly one meshlet, so the triangle list's length is known before the pass; it
-    // is reserved when the first meshlets arrive, after that primitive's index list is gone.
-    size_t cornerTotal = 0;
-    for (size_t m = 0; m < processedCount; ++m)
-        for (size_t p = 0; p < data->meshes[m].primitives_count; ++p) {
-            size_t vertexCount = 0, indexCount = 0;
-            if (primitiveCounts(data->meshes[m].primitives[p], &vertexCount, &indexCount))
-                cornerTotal += indexCount;
-        }
     for (size_t m = 0; m < processedCount; ++m) {
         const cgltf_mesh& mesh = data->meshes[m];
-        for (size_t p = 0; p < mesh.primitives_count; ++p)
-            appendPrimitive(*data, mesh.primitives[p], cornerTotal, result.meshMeshlets[m], result);
+        for (size_t p = 0; p < mesh.primitives_count; ++p) {
+            MeshPrimitive primitive = {};
+            if (readPrimitive(*data, mesh.primitives[p], m, &primitive))
+                input.primitives.push_back(std::move(primitive));
+        }
     }
+    return input;
+}
+
+MeshPassResult buildMeshPass(MeshPassInput input) {
+    MeshPassResult result;
+    result.meshMeshlets.resize(input.meshCount);
+    // Every triangle ends in exactly one meshlet, so the triangle list's length is known before the pass; it
+    // is reserved when the first meshlets arrive, after that primitive's index list is gone. The vertex list
+    // is reserved for every vertex before deduplication, so it never moves; what deduplication saves is
+    // never touched.
+    size_t vertexTotal = 0, cornerTotal = 0;
+    for (const MeshPrimitive& primitive : input.primitives) {
+        vertexTotal += primitive.vertices.size();
+        cornerTotal += primitive.indexCount;
+    }
+    result.vertices.reserve(vertexTotal);
+    for (MeshPrimitive& primitive : input.primitives)
+        appendPrimitive(primitive, cornerTotal, result.meshMeshlets[primitive.meshIndex], result);
     return result;
+}
+
+MeshPassResult runMeshPass(const cgltf_data* data) {
+    return buildMeshPass(readMeshPrimitives(data));
 }

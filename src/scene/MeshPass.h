@@ -6,7 +6,9 @@
 
 #include <cgltf.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 inline constexpr uint32_t MESHLET_MAX_VERTICES = 64;
@@ -22,7 +24,29 @@ struct MeshPassResult {
     std::vector<std::vector<Meshlet>> meshMeshlets;
 };
 
-// Runs the pass over validated data. A primitive that is not a triangle list, or has no indices, no
-// attribute, fewer than three indices or counts beyond 32 bits, is skipped with the line
-// "Invalid primitive type or no indices" on standard output.
+// One triangle primitive as the pass reads it from the file: every vertex with the attributes the pass keeps
+// (before deduplication) and the index list.
+struct MeshPrimitive {
+    size_t meshIndex;
+    uint32_t materialIndex;
+    std::vector<Vertex> vertices;
+    std::unique_ptr<uint32_t[]> indices; // a whole number of triangles
+    size_t indexCount;
+};
+
+// The pass in two halves: what it reads from the file, and what it builds from that alone. Between them the
+// caller may release the file's buffer bytes (the pass is their last reader), so that the file's bytes and
+// meshoptimizer's working memory are never held at once.
+struct MeshPassInput {
+    size_t meshCount;
+    std::vector<MeshPrimitive> primitives; // in file order
+};
+
+// Reads every primitive of every mesh but the last two from validated data. A primitive that is not a
+// triangle list, or has no indices, no attribute, fewer than three indices or counts beyond 32 bits, is
+// skipped with the line "Invalid primitive type or no indices" on standard output.
+MeshPassInput readMeshPrimitives(const cgltf_data* data);
+// Deduplicates, orders and cuts the primitives into meshlets; consumes the input as it goes.
+MeshPassResult buildMeshPass(MeshPassInput input);
+// Both halves over validated data that stays loaded.
 MeshPassResult runMeshPass(const cgltf_data* data);

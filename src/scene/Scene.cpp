@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 Scene scene = {};
 SceneInfo sceneInfo = {};
@@ -42,7 +43,9 @@ void checkMeshDispatchLimit(size_t meshletCount) {
 void loadScene(const char* filePath, Scene* scene, SceneInfo* sceneInfo) {
     std::unique_ptr<cgltf_data, GltfFree> data(loadGltf(filePath));
     buildAccelerationStructures(data.get());
-    const MeshPassResult geometry = runMeshPass(data.get());
+    MeshPassInput primitives = readMeshPrimitives(data.get());
+    releaseGltfBuffers(data.get());
+    const MeshPassResult geometry = buildMeshPass(std::move(primitives));
     checkMeshDispatchLimit(meshletCopyCount(data.get(), geometry.meshMeshlets));
     const NodePassResult nodes = runNodePass(data.get(), geometry.meshMeshlets);
 

@@ -83,3 +83,32 @@ TEST_F(GltfLoad, BackslashPathLoadsTheFileAndItsBuffer) {
     ASSERT_EQ(data->meshes_count, 1u);
     EXPECT_NE(data->buffers[0].data, nullptr);
 }
+
+TEST_F(GltfLoad, ReleasedBuffersLeaveTheRestOfTheFileReadable) {
+    // Loaded bytes (a file beside the scene, a data URI) are freed; a GLB's BIN chunk is part of the file and
+    // stays. Either way the rest of the data stays readable and cgltf_free releases nothing twice.
+    GltfBuilder builder = triangle();
+    folder.write("scene.bin", builder.bin);
+    struct Case {
+        const char* name;
+        std::string path;
+        bool bytesKept;
+    } cases[] = {
+        {"external file", folder.write("file.gltf", builder.json(BufferStorage::File)), false},
+        {"data URI", folder.write("uri.gltf", builder.json(BufferStorage::DataUri)), false},
+        {"GLB", folder.write("binary.glb", builder.glb()), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GltfPointer data(loadGltf(c.path.c_str()));
+        const void* bytes = data->buffers[0].data;
+        releaseGltfBuffers(data.get());
+        EXPECT_EQ(data->buffers[0].data, c.bytesKept ? bytes : nullptr);
+        if (!c.bytesKept) {
+            EXPECT_EQ(data->buffers[0].data_free_method, cgltf_data_free_method_none);
+        }
+        ASSERT_EQ(data->meshes_count, 1u);
+        EXPECT_EQ(data->meshes[0].primitives[0].indices->count, 3u);
+        releaseGltfBuffers(data.get()); // a second release finds nothing left to free
+    }
+}
