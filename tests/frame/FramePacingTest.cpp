@@ -1,9 +1,19 @@
 // Frame pacing and the GPU queries across frames: at most two frames in flight, nothing a frame slot owns
-// reused before its last frame has completed, and the first frames resolving and reading only what exists.
+// reused before its last frame has completed, the first frames resolving and reading only what exists, and
+// the CPU frame time taken once the frame is presented.
 #include "frame/FrameFixture.h"
 
 #include "core/Globals.h"
+#include "renderer/FrameConstants.h"
 #include "renderer/FrameQueries.h"
+#include "renderer/MainLoop.h"
+
+#include <standin/Session.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 using namespace standin;
 
@@ -72,4 +82,24 @@ TEST_F(FrameTest, WithASlowGpuNoFrameSlotIsReusedBeforeItsLastFrameHasCompleted)
     }
     setGpuDelay(0);
     // The stand-in reports an allocator reset, a resolve into a region or a release the GPU still uses.
+}
+
+// The CPU frame time covers the whole pass, presentation and the frame-fence wait included. On the stand-in's
+// emulated clock time moves only at a present, by one vertical blank of 1/60 s, so a pass measured before its
+// present would take no time. The clock is switched on in a child process of its own.
+TEST_F(FrameTest, TheCpuFrameTimeIsTakenAfterThePresentation) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setEmulatedClock(true);
+            // What the main loop does at the start of a pass.
+            LARGE_INTEGER counter;
+            QueryPerformanceCounter(&counter);
+            frameStartMicros = countsToMicroseconds(uint64_t(counter.QuadPart), uint64_t(qpcFrequency));
+            cpuTimeMs = 0.0;
+            renderFrames(1);
+            std::fprintf(stderr, "pass of %.3f ms\n", cpuTimeMs / 0.05);
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(0), "pass of 16.666 ms\n");
 }

@@ -1,5 +1,6 @@
 // One frame's command list as the stand-in logged it, command by command: barriers, targets, clears, queries,
-// pipelines, root bindings and the dispatch and draw arguments; and the state of what the passes read.
+// pipelines, root bindings and the dispatch and draw arguments; the state of what the passes read; and the
+// key-event list each frame starts from.
 #include "frame/FrameFixture.h"
 
 #include "core/Globals.h"
@@ -8,6 +9,7 @@
 #include "raytracing/ShadowMaps.h"
 #include "renderer/DeviceSetup.h"
 #include "renderer/FrameObjects.h"
+#include "renderer/Input.h"
 #include "renderer/PassPipelines.h"
 #include "renderer/RenderTargets.h"
 #include "renderer/Renderer.h"
@@ -404,4 +406,15 @@ TEST_F(FrameTest, OneAmplificationGroupCoversUpTo32Meshlets) {
             << meshlets << " meshlets";
     }
     sceneInfo.meshletCount = loaded;
+}
+
+TEST_F(FrameTest, EachFrameStartsWithAnEmptyEventListThatKeepsItsRoom) {
+    startScript("0 key Q; 0 key F2");
+    pumpMessages();
+    ASSERT_EQ(inputEvents.size(), 2u) << "the key presses were listed";
+    const size_t room = inputEvents.capacity();
+    renderFrame();
+    EXPECT_TRUE(inputEvents.empty());
+    EXPECT_EQ(inputEvents.capacity(), room);
+    EXPECT_GE(room, 64u);
 }
