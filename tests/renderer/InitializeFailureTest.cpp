@@ -1,5 +1,6 @@
 // Start-up without the debug panel's heap: initialize stops after the scene and the program never loops.
-// Without a scene it stops before the debug panel.
+// Without a scene it stops before the debug panel; a refused close of the new command list stops it before
+// the scene.
 #include "renderer/Renderer.h"
 
 #include "core/Report.h"
@@ -12,6 +13,7 @@
 #include "scene/Scene.h"
 #include "standin/Gpu.h"
 #include "standin/ImGuiBackend.h"
+#include "support/ProgramStop.h"
 
 #include <imgui.h>
 
@@ -122,6 +124,23 @@ TEST_F(InitializeFailureDeathTest, TheProgramEndsWithCodeOneWithoutRenderingAFra
             std::exit(0);
         },
         testing::ExitedWithCode(1), "^$");
+}
+
+// The command list is made open and closed at once, before any upload resets it: a close that the device
+// refuses is reported with its call and stops start-up before the scene.
+TEST_F(InitializeFailureDeathTest, ARefusedCloseOfTheNewCommandListStopsBeforeTheScene) {
+    EXPECT_EXIT(
+        {
+            if (!coreLogger)
+                initLogging();
+            ProgramEndGuard guard;
+            standin::failCall("ID3D12GraphicsCommandList::Close");
+            const std::string output = outputOfStop([] { initialize(); });
+            const bool reported = output.find("Error: commandList->Close()\n") != std::string::npos;
+            std::fprintf(stderr, "reported %d, scene %d\n", reported, scene.vertices.resource != nullptr);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "reported 1, scene 0");
 }
 
 // The scene is loaded before the debug panel is set up: a scene that cannot be read ends start-up while there
