@@ -55,7 +55,9 @@ bool initialize() {
     CHECK(commandList->Close());
     createFrameConstantBuffers();
 
-    // The scene import: its uploads need the closed list and the allocators.
+    // The scene import: its uploads need the closed list and the allocators. It starts from an empty scene.
+    scene = {};
+    sceneInfo = {};
     loadScene("data\\Tavern\\scene.gltf", &scene, &sceneInfo);
 
     if (!initDebugPanel(window->getHWND()))

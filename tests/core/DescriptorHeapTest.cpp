@@ -77,6 +77,12 @@ TEST_F(DescriptorHeapTest, SeveralSlotsAtOnceFollowTheSlotsAlreadyTaken) {
     D3D12_CPU_DESCRIPTOR_HANDLE next;
     EXPECT_EQ(allocateDescriptor(heap, &next, nullptr), 2u);
     EXPECT_EQ(next.ptr, heap.cpuStart.ptr + 2 * heap.incrementSize);
+
+    // On a heap with slots taken, the new ones come after them.
+    allocateDescriptors(heap, handles, 2);
+    EXPECT_EQ(heap.count, 5u);
+    EXPECT_EQ(handles[0].ptr, heap.cpuStart.ptr + 3 * heap.incrementSize);
+    EXPECT_EQ(handles[1].ptr, heap.cpuStart.ptr + 4 * heap.incrementSize);
     destroyDescriptorHeap(heap);
 }
 

@@ -1,5 +1,6 @@
 // Start-up without the debug panel's heap: initialize stops after the scene and the program never loops.
-// Without a scene it stops before the debug panel.
+// Without a scene it stops before the debug panel; a refused close of the new command list stops it before
+// the scene.
 #include "renderer/Renderer.h"
 
 #include "core/Report.h"
@@ -9,8 +10,10 @@
 #include "renderer/MainLoop.h"
 #include "renderer/Program.h"
 #include "renderer/UiDescriptorAllocator.h"
+#include "scene/Scene.h"
 #include "standin/Gpu.h"
 #include "standin/ImGuiBackend.h"
+#include "support/ProgramStop.h"
 
 #include <imgui.h>
 
@@ -18,6 +21,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -40,10 +44,51 @@ void countFrame() {
 // A working directory with the program's shader sources and no scene, removed when the program ends.
 std::filesystem::path sceneless;
 
-[[noreturn]] void reportTheEnd(int exitCode) {
-    std::fprintf(stderr, "ended with %d, debug panel %d\n", exitCode, ImGui::GetCurrentContext() != nullptr);
+void removeSceneless() {
     std::error_code ignored;
     std::filesystem::remove_all(sceneless, ignored);
+}
+
+[[noreturn]] void reportTheEnd(int exitCode) {
+    std::fprintf(stderr, "ended with %d, debug panel %d\n", exitCode, ImGui::GetCurrentContext() != nullptr);
+    removeSceneless();
+    std::_Exit(0);
+}
+
+// Starts the program in a working directory with the shader sources and no scene; a stop goes to `end`.
+void startWithoutAScene(ProgramEnd end) {
+    if (!coreLogger)
+        initLogging();
+    std::string pattern = (std::filesystem::temp_directory_path() / "lantern-test-XXXXXX").string();
+    sceneless = mkdtemp(pattern.data());
+    std::filesystem::create_directory_symlink(std::filesystem::path(LANTERN_SOURCE_DIR) / "src",
+                                              sceneless / "src");
+    std::filesystem::current_path(sceneless);
+    setProgramEnd(end);
+    initialize();
+    std::fprintf(stderr, "start-up went on\n");
+    std::_Exit(0);
+}
+
+constexpr StructuredBuffer Scene::*SCENE_BUFFERS[] = {&Scene::vertices,         &Scene::meshletVertices,
+                                                      &Scene::meshletTriangles, &Scene::meshlets,
+                                                      &Scene::meshes,           &Scene::materials};
+
+// Values no import leaves, in every field.
+void fillTheScene() {
+    for (StructuredBuffer Scene::*buffer : SCENE_BUFFERS)
+        scene.*buffer = {reinterpret_cast<ID3D12Resource*>(uintptr_t(0x1000)), 9};
+    sceneInfo = {1, 2, 3, 4, 5, 6, 7};
+}
+
+[[noreturn]] void reportTheScene(int exitCode) {
+    bool empty = true;
+    for (StructuredBuffer Scene::*buffer : SCENE_BUFFERS)
+        empty = empty && (scene.*buffer).resource == nullptr && (scene.*buffer).descriptorIndex == 0;
+    const SceneInfo none = {};
+    empty = empty && std::memcmp(&sceneInfo, &none, sizeof none) == 0;
+    std::fprintf(stderr, "ended with %d, scene empty %d\n", exitCode, empty);
+    removeSceneless();
     std::_Exit(0);
 }
 
@@ -81,24 +126,38 @@ TEST_F(InitializeFailureDeathTest, TheProgramEndsWithCodeOneWithoutRenderingAFra
         testing::ExitedWithCode(1), "^$");
 }
 
-// The scene is loaded before the debug panel is set up: a scene that cannot be read ends start-up while there
-// is no panel yet.
-TEST_F(InitializeFailureDeathTest, AMissingSceneEndsStartUpBeforeTheDebugPanel) {
+// The command list is made open and closed at once, before any upload resets it: a close that the device
+// refuses is reported with its call and stops start-up before the scene.
+TEST_F(InitializeFailureDeathTest, ARefusedCloseOfTheNewCommandListStopsBeforeTheScene) {
     EXPECT_EXIT(
         {
             if (!coreLogger)
                 initLogging();
-            std::string pattern = (std::filesystem::temp_directory_path() / "lantern-test-XXXXXX").string();
-            sceneless = mkdtemp(pattern.data());
-            std::filesystem::create_directory_symlink(std::filesystem::path(LANTERN_SOURCE_DIR) / "src",
-                                                      sceneless / "src");
-            std::filesystem::current_path(sceneless);
-            setProgramEnd(reportTheEnd);
-            initialize();
-            std::fprintf(stderr, "start-up went on\n");
-            std::_Exit(0);
+            ProgramEndGuard guard;
+            standin::failCall("ID3D12GraphicsCommandList::Close");
+            const std::string output = outputOfStop([] { initialize(); });
+            const bool reported = output.find("Error: commandList->Close()\n") != std::string::npos;
+            std::fprintf(stderr, "reported %d, scene %d\n", reported, scene.vertices.resource != nullptr);
+            std::exit(0);
         },
-        testing::ExitedWithCode(0), "ended with 1, debug panel 0");
+        testing::ExitedWithCode(0), "reported 1, scene 0");
+}
+
+// The scene is loaded before the debug panel is set up: a scene that cannot be read ends start-up while there
+// is no panel yet.
+TEST_F(InitializeFailureDeathTest, AMissingSceneEndsStartUpBeforeTheDebugPanel) {
+    EXPECT_EXIT(startWithoutAScene(reportTheEnd), testing::ExitedWithCode(0), "ended with 1, debug panel 0");
+}
+
+// Start-up empties the scene's buffers and information before the import, so an import that stops leaves
+// nothing of what they held behind.
+TEST_F(InitializeFailureDeathTest, TheSceneIsEmptiedBeforeItsImport) {
+    EXPECT_EXIT(
+        {
+            fillTheScene();
+            startWithoutAScene(reportTheScene);
+        },
+        testing::ExitedWithCode(0), "ended with 1, scene empty 1");
 }
 
 } // namespace

@@ -117,3 +117,23 @@ TEST_F(DdsTextureTest, AFileThatCannotBeLoadedStopsWithALineNamingIt) {
     }
     EXPECT_TRUE(standin::submissions().empty()) << "nothing was uploaded";
 }
+
+TEST_F(DdsTextureTest, AFailedCreationStopsWithItsCallText) {
+    const std::string path = folder.write("plain.dds", ddsFile(DdsDescription()));
+    struct Case {
+        unsigned skip;
+        const char* text;
+    } cases[] = {
+        {0, "device->CreateCommittedResource( &default_heap_props, D3D12_HEAP_FLAG_NONE, &tex_desc, "
+            "D3D12_RESOURCE_STATE_COMMON, 0, IID_PPV_ARGS(&tex_rsc))"},
+        {1, "device->CreateCommittedResource( &upload_heap_props, D3D12_HEAP_FLAG_NONE, &uploadbuf_desc, "
+            "D3D12_RESOURCE_STATE_GENERIC_READ, 0, IID_PPV_ARGS(&uploadbuf))"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.skip == 0 ? "texture" : "upload buffer");
+        standin::failCall("ID3D12Device::CreateCommittedResource", false, E_OUTOFMEMORY, c.skip);
+        EXPECT_EQ(outputOfStop([&] { loadDdsTexture(path); }), std::string("Error: ") + c.text + "\n");
+        standin::clearFailures();
+    }
+    EXPECT_TRUE(standin::submissions().empty()) << "nothing was uploaded";
+}

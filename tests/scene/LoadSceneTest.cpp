@@ -9,6 +9,7 @@
 #include <standin/Gpu.h>
 
 #include <cstring>
+#include <optional>
 
 using namespace fixture;
 
@@ -135,6 +136,21 @@ TEST_F(LoadSceneTest, TheSceneBecomesItsBuffersTexturesAndStructures) {
     EXPECT_EQ(standin::readResource(plainView.resource), ddsSubresources(plain, 50)[0]);
     ASSERT_NE(tlas, nullptr);
     EXPECT_EQ(instanceDescCount, 4u) << "nodes 0, 1, 2 and 3 of the default scene";
+    // The structures are built from the file's bytes before the import lets them go: the first geometry
+    // holds the quad.
+    std::optional<D3D12_RAYTRACING_GEOMETRY_DESC> quadGeometry;
+    for (const standin::Submission& submission : standin::submissions())
+        for (const standin::RecordedCommand& command : submission.commands)
+            if (!quadGeometry && command.kind == standin::CommandKind::BuildRaytracingAccelerationStructure)
+                quadGeometry = command.geometries.at(0);
+    ASSERT_TRUE(quadGeometry.has_value());
+    std::vector<float> quadPositions(quad.size());
+    std::vector<uint32_t> quadIndices(6);
+    ASSERT_TRUE(standin::readGpuMemory(quadGeometry->Triangles.VertexBuffer.StartAddress,
+                                       quadPositions.data(), quadPositions.size() * 4));
+    ASSERT_TRUE(standin::readGpuMemory(quadGeometry->Triangles.IndexBuffer, quadIndices.data(), 6 * 4));
+    EXPECT_EQ(quadPositions, quad);
+    EXPECT_EQ(quadIndices, (std::vector<uint32_t>{0, 1, 2, 0, 2, 3}));
 
     // What the buffers must hold, from the parsed file and the mesh pass's lists.
     GltfPointer data = load(b);
