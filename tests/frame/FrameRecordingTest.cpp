@@ -337,6 +337,23 @@ TEST_F(FrameTest, WhatEachPassReadsThroughTheBindlessHeapIsInAStateThatAllowsThe
                 EXPECT_TRUE(view.resourceAlive) << "slot " << index;
                 EXPECT_EQ(resourceState(view.resource), D3D12_RESOURCE_STATE_COMMON) << view.resourceName;
             }
+            // The pixel shader samples the materials' textures at their slot (field - 1) of the table.
+            const std::vector<uint8_t> bytes = readResource(scene.materials.resource);
+            std::vector<Material> materials(bytes.size() / sizeof(Material));
+            std::memcpy(materials.data(), bytes.data(), materials.size() * sizeof(Material));
+            int textures = 0;
+            for (const Material& material : materials)
+                for (uint32_t field : {material.baseColorTexture, material.normalTexture,
+                                       material.emissiveTexture, material.metallicRoughnessTexture})
+                    if (field != 0) {
+                        ++textures;
+                        const DescriptorContents view = resourceAt(field - 1);
+                        EXPECT_EQ(view.kind, DescriptorKind::ShaderResourceView) << "slot " << field - 1;
+                        EXPECT_TRUE(view.resourceAlive) << "slot " << field - 1;
+                        EXPECT_EQ(resourceState(view.resource), D3D12_RESOURCE_STATE_PIXEL_SHADER_RESOURCE)
+                            << view.resourceName;
+                    }
+            EXPECT_GT(textures, 0) << "the sample scene's materials name textures";
         } else if (command.kind == CommandKind::DispatchRays) {
             ++passes;
             expectState("rays", descriptorIndices.depthIndex, DescriptorKind::ShaderResourceView,
