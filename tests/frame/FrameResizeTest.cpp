@@ -134,6 +134,24 @@ TEST_F(FrameTest, AStormOfSizesResizesEveryTargetWithoutAFinding) {
             EXPECT_EQ(target->GetDesc().Width, size.width) << resourceName(target);
             EXPECT_EQ(target->GetDesc().Height, size.height) << resourceName(target);
         }
+        // Every view of the remade targets is written anew into the slot it had, so that the passes, which
+        // find them through descriptorIndices and the handles taken at start, see the new targets.
+        const std::pair<DescriptorContents, ID3D12Resource*> views[] = {
+            {descriptorAt(srvHeap.heap, descriptorIndices.gBuffer0Index), gBuffer0},
+            {descriptorAt(srvHeap.heap, descriptorIndices.gBuffer1Index), gBuffer1},
+            {descriptorAt(srvHeap.heap, descriptorIndices.depthIndex), depthTarget},
+            {descriptorAt(srvHeap.heap, descriptorIndices.renderTargetIndex), renderTarget},
+            {descriptorAt(renderTargetSrvGpu), renderTarget},
+            {descriptorAt(depthTargetSrvGpu), depthTarget},
+            {descriptorAt(gBuffer0Rtv), gBuffer0},
+            {descriptorAt(gBuffer1Rtv), gBuffer1},
+            {descriptorAt(depthTargetDsv), depthTarget},
+            {descriptorAt(swapchainRtvs[0]), swapchainBuffers[0]},
+            {descriptorAt(swapchainRtvs[1]), swapchainBuffers[1]}};
+        for (const auto& [view, target] : views) {
+            EXPECT_EQ(view.resource, target) << "a view of " << view.resourceName << " in frame " << i;
+            EXPECT_TRUE(view.resourceAlive);
+        }
         // The shadow textures' views stay in their slots and show the new textures.
         EXPECT_EQ(descriptorIndices.shadowMapIndex, 5u);
         EXPECT_EQ(descriptorAt(srvHeap.heap, 5).resource, shadowMap);
