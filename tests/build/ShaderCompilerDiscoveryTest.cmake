@@ -1,7 +1,9 @@
 # The build's discovery of a real shader compiler (cmake/ShaderCompiler.cmake), configured in small projects
 # that include it: the order of the four places, the configure line that names the one found, and the stop
 # that CI asks for when there is none. Run with cmake -P, given DISCOVERY (the file under test), GENERATOR
-# and WORK (a folder of its own, emptied first, so that no real compiler lies beside the projects).
+# and MAKE_PROGRAM (the build's own), and WORK (a folder of its own, emptied first, so that no real compiler
+# lies beside the projects). The search path holds only the folders a case names, and the system's program
+# folders are not searched, so that a compiler installed on this machine changes no case.
 cmake_minimum_required(VERSION 3.25)
 
 file(REMOVE_RECURSE "${WORK}")
@@ -29,8 +31,9 @@ function(expect_configure case expected)
     file(WRITE "${repo}/CMakeLists.txt"
          "cmake_minimum_required(VERSION 3.25)\nproject(discovery NONE)\ninclude(\"${DISCOVERY}\")\n")
     execute_process(
-        COMMAND ${CMAKE_COMMAND} -E env --unset=DXC --unset=LANTERN_REQUIRE_DXC "PATH=${WORK}/none/bin:/usr/bin:/bin"
-                ${arg_ENV} ${CMAKE_COMMAND} -G "${GENERATOR}" -S "${repo}" -B "${repo}/build" ${arg_OPTIONS}
+        COMMAND ${CMAKE_COMMAND} -E env --unset=DXC --unset=LANTERN_REQUIRE_DXC "PATH=${WORK}/none/bin"
+                ${arg_ENV} ${CMAKE_COMMAND} -G "${GENERATOR}" -DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM}
+                -DCMAKE_FIND_USE_CMAKE_SYSTEM_PATH=FALSE -S "${repo}" -B "${repo}/build" ${arg_OPTIONS}
         OUTPUT_VARIABLE output
         ERROR_VARIABLE output
         RESULT_VARIABLE result)
@@ -53,13 +56,13 @@ foreach(place cache environment path)
 endforeach()
 make_compiler("${all}/shared/tools/dxc")
 expect_configure(all "${found} ${all}/cache (from the cache variable LANTERN_DXC)"
-                 ENV "DXC=${all}/environment" "PATH=${all}/path/bin:/usr/bin:/bin"
+                 ENV "DXC=${all}/environment" "PATH=${all}/path/bin"
                  OPTIONS "-DLANTERN_DXC=${all}/cache/bin/dxc")
 file(REMOVE_RECURSE "${all}/repo/build")
 expect_configure(all "${found} ${all}/environment (from the environment variable DXC)"
-                 ENV "DXC=${all}/environment/bin/dxc" "PATH=${all}/path/bin:/usr/bin:/bin")
+                 ENV "DXC=${all}/environment/bin/dxc" "PATH=${all}/path/bin")
 file(REMOVE_RECURSE "${all}/repo/build")
-expect_configure(all "${found} ${all}/path (from the search path)" ENV "PATH=${all}/path/bin:/usr/bin:/bin")
+expect_configure(all "${found} ${all}/path (from the search path)" ENV "PATH=${all}/path/bin")
 file(REMOVE_RECURSE "${all}/repo/build")
 expect_configure(all "${found} ${all}/shared/tools/dxc (from beside the repository)")
 
@@ -67,7 +70,7 @@ expect_configure(all "${found} ${all}/shared/tools/dxc (from beside the reposito
 make_compiler("${all}/incomplete" incomplete)
 file(REMOVE_RECURSE "${all}/repo/build")
 expect_configure(all "${found} ${all}/shared/tools/dxc (from beside the repository)"
-                 ENV "PATH=${all}/incomplete/bin:/usr/bin:/bin")
+                 ENV "PATH=${all}/incomplete/bin")
 
 # A checkout one level deeper (a second work tree) finds the compiler beside the folder above it.
 make_compiler("${WORK}/deeper/shared/tools/dxc")
