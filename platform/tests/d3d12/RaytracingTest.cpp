@@ -3,6 +3,7 @@
 #include "d3d12/GpuFixture.h"
 
 #include <cstring>
+#include <functional>
 
 using namespace standin;
 
@@ -442,6 +443,91 @@ TEST_F(RaytracingTest, DispatchRaysChecksItsShaderTables) {
     EXPECT_NE(validationErrors()[1].find("does not export"), std::string::npos);
 }
 
+// Each rule of a ray dispatch, broken alone, gives one finding; the dispatch of the program's kind (three
+// 64-byte records, one per table) gives none.
+TEST_F(RaytracingTest, EachDispatchRaysRuleIsCaughtWhenBroken) {
+    ID3D12RootSignature* rootSignature = emptyRootSignature();
+    CD3DX12_ROOT_PARAMETER constants;
+    constants.InitAsConstantBufferView(1);
+    CD3DX12_ROOT_SIGNATURE_DESC otherDesc(1, &constants);
+    ID3DBlob* blob = nullptr;
+    ASSERT_EQ(D3D12SerializeRootSignature(&otherDesc, D3D_ROOT_SIGNATURE_VERSION_1, &blob, nullptr), S_OK);
+    ID3D12RootSignature* other = nullptr;
+    ASSERT_EQ(
+        device->CreateRootSignature(0, blob->GetBufferPointer(), blob->GetBufferSize(), IID_PPV_ARGS(&other)),
+        S_OK);
+    blob->Release();
+    keep(other);
+    ID3D12StateObject* stateObject = pipeline(rootSignature);
+    ASSERT_NE(stateObject, nullptr);
+    ID3D12StateObjectProperties* properties = nullptr;
+    ASSERT_EQ(stateObject->QueryInterface(IID_PPV_ARGS(&properties)), S_OK);
+    uint8_t records[192]{};
+    std::memcpy(records, properties->GetShaderIdentifier(L"RayGeneration"), 32);
+    std::memcpy(records + 64, properties->GetShaderIdentifier(L"Miss"), 32);
+    properties->Release();
+    const D3D12_GPU_VIRTUAL_ADDRESS a = upload(records, sizeof records)->GetGPUVirtualAddress();
+    ID3D12Resource* released = buffer(D3D12_HEAP_TYPE_UPLOAD, 192, D3D12_RESOURCE_STATE_GENERIC_READ);
+    owned.pop_back();
+    const D3D12_GPU_VIRTUAL_ADDRESS gone = released->GetGPUVirtualAddress();
+    released->Release();
+
+    struct Dispatch {
+        D3D12_DISPATCH_RAYS_DESC rays;
+        ID3D12StateObject* stateObject;
+        ID3D12RootSignature* rootSignature;
+    };
+    struct Case {
+        const char* name;
+        std::function<void(Dispatch&)> breakRule;
+        const char* finding; // nullptr: none
+    };
+    const Case cases[] = {
+        {"nothing broken", [](Dispatch&) {}, nullptr},
+        {"a ray-generation record with 8 bytes of arguments",
+         [](Dispatch& d) { d.rays.RayGenerationShaderRecord.SizeInBytes = 40; }, nullptr},
+        {"a miss table off 64 bytes", [](Dispatch& d) { d.rays.MissShaderTable.StartAddress -= 32; },
+         "the miss table must start on 64 bytes"},
+        {"a hit-group stride off 32 bytes", [](Dispatch& d) { d.rays.HitGroupTable.StrideInBytes = 48; },
+         "the hit-group table's stride must be a multiple of 32 bytes"},
+        {"a hit-group table past the buffer's end",
+         [](Dispatch& d) { d.rays.HitGroupTable.SizeInBytes = 96; },
+         "the hit-group table is not inside one live buffer"},
+        {"a miss table in a released buffer",
+         [gone](Dispatch& d) { d.rays.MissShaderTable.StartAddress = gone + 64; },
+         "the miss table is not inside one live buffer"},
+        {"a ray-generation record shorter than an identifier",
+         [](Dispatch& d) { d.rays.RayGenerationShaderRecord.SizeInBytes = 16; },
+         "the ray-generation record is smaller than one shader identifier"},
+        {"no state object", [](Dispatch& d) { d.stateObject = nullptr; },
+         "no ray-tracing state object is set"},
+        {"no root signature", [](Dispatch& d) { d.rootSignature = nullptr; },
+         "no compute root signature is set"},
+        {"another root signature", [other](Dispatch& d) { d.rootSignature = other; },
+         "not the state object's global root signature"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearValidationErrors();
+        Dispatch d{
+            {{a, 32}, {a + 64, 32, 32}, {a + 128, 32, 32}, {0, 0, 0}, 16, 8, 1}, stateObject, rootSignature};
+        c.breakRule(d);
+        begin();
+        if (d.stateObject)
+            list->SetPipelineState1(d.stateObject);
+        if (d.rootSignature)
+            list->SetComputeRootSignature(d.rootSignature);
+        list->DispatchRays(&d.rays);
+        submit();
+        if (!c.finding) {
+            EXPECT_EQ(errors(), 0u);
+            continue;
+        }
+        ASSERT_EQ(errors(), 1u);
+        EXPECT_NE(validationErrors()[0].find(c.finding), std::string::npos) << validationErrors()[0];
+    }
+}
+
 TEST_F(RaytracingTest, StateObjectRefusesAMissingLibraryAndTwoExportsOfOneName) {
     ID3D12RootSignature* rootSignature = emptyRootSignature();
     auto create = [&](const D3D12_SHADER_BYTECODE& code, std::vector<D3D12_EXPORT_DESC> exports) {
@@ -474,6 +560,74 @@ TEST_F(RaytracingTest, StateObjectRefusesAMissingLibraryAndTwoExportsOfOneName) 
     ASSERT_EQ(errors(), 2u);
     EXPECT_NE(validationErrors()[1].find("'Shadow' is used twice"), std::string::npos)
         << validationErrors()[1];
+}
+
+// Each rule of a ray-tracing pipeline's subobjects, broken alone, refuses the state object with one finding;
+// the four subobjects of the program's pipeline make one without any.
+TEST_F(RaytracingTest, EachStateObjectRuleIsCaughtWhenBroken) {
+    ID3D12RootSignature* rootSignature = emptyRootSignature();
+    const char unreadable[] = "not a library";
+    struct Pipeline {
+        D3D12_SHADER_BYTECODE library;
+        LPCWSTR exported; // the one export listed, or nullptr for every export of the library
+        bool shaderConfig, pipelineConfig;
+        UINT attributeSize, recursionDepth;
+        ID3D12RootSignature* global;
+    };
+    struct Case {
+        const char* name;
+        std::function<void(Pipeline&)> breakRule;
+        const char* finding; // nullptr: none
+    };
+    const Case cases[] = {
+        {"nothing broken", [](Pipeline&) {}, nullptr},
+        {"no shader configuration", [](Pipeline& p) { p.shaderConfig = false; },
+         "needs a shader configuration and a pipeline configuration"},
+        {"no pipeline configuration", [](Pipeline& p) { p.pipelineConfig = false; },
+         "needs a shader configuration and a pipeline configuration"},
+        {"attributes above 32 bytes", [](Pipeline& p) { p.attributeSize = 36; },
+         "MaxAttributeSizeInBytes is above 32"},
+        {"a recursion depth above 31", [](Pipeline& p) { p.recursionDepth = 32; },
+         "MaxTraceRecursionDepth is above 31"},
+        {"no global root signature", [](Pipeline& p) { p.global = nullptr; },
+         "the global root signature is missing"},
+        {"an export the library lacks", [](Pipeline& p) { p.exported = L"ClosestHit"; },
+         "the library does not export 'ClosestHit'"},
+        {"a library whose exports cannot be read",
+         [&unreadable](Pipeline& p) {
+             p.library = {unreadable, sizeof unreadable};
+         },
+         "the library's exports cannot be read"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearValidationErrors();
+        Pipeline p{{LIBRARY, sizeof LIBRARY}, nullptr, true, true, 8, 2, rootSignature};
+        c.breakRule(p);
+        CD3DX12_STATE_OBJECT_DESC desc(D3D12_STATE_OBJECT_TYPE_RAYTRACING_PIPELINE);
+        auto* library = desc.CreateSubobject<CD3DX12_DXIL_LIBRARY_SUBOBJECT>();
+        library->SetDXILLibrary(&p.library);
+        if (p.exported)
+            library->DefineExport(p.exported);
+        if (p.shaderConfig)
+            desc.CreateSubobject<CD3DX12_RAYTRACING_SHADER_CONFIG_SUBOBJECT>()->Config(20, p.attributeSize);
+        desc.CreateSubobject<CD3DX12_GLOBAL_ROOT_SIGNATURE_SUBOBJECT>()->SetRootSignature(p.global);
+        if (p.pipelineConfig)
+            desc.CreateSubobject<CD3DX12_RAYTRACING_PIPELINE_CONFIG_SUBOBJECT>()->Config(p.recursionDepth);
+        ID3D12StateObject* stateObject = nullptr;
+        HRESULT result = device->CreateStateObject(desc, IID_PPV_ARGS(&stateObject));
+        if (stateObject)
+            keep(stateObject);
+        if (!c.finding) {
+            EXPECT_EQ(result, S_OK);
+            EXPECT_EQ(errors(), 0u);
+            continue;
+        }
+        EXPECT_EQ(result, E_INVALIDARG);
+        EXPECT_EQ(stateObject, nullptr);
+        ASSERT_EQ(errors(), 1u);
+        EXPECT_NE(validationErrors()[0].find(c.finding), std::string::npos) << validationErrors()[0];
+    }
 }
 
 TEST_F(RaytracingTest, IdentifiersDifferPerExportAndPerStateObject) {
