@@ -85,6 +85,36 @@ protected:
             return nullptr;
         return keep(stateObject);
     }
+
+    // The program's shader table for a pipeline: three records of 64 bytes, the identifier of
+    // "RayGeneration" in the first, that of "Miss" in the second, the third all zero.
+    ID3D12Resource* shaderTable(ID3D12StateObject* stateObject) {
+        ID3D12StateObjectProperties* properties = nullptr;
+        EXPECT_EQ(stateObject->QueryInterface(IID_PPV_ARGS(&properties)), S_OK);
+        uint8_t records[192]{};
+        std::memcpy(records, properties->GetShaderIdentifier(L"RayGeneration"), 32);
+        std::memcpy(records + 64, properties->GetShaderIdentifier(L"Miss"), 32);
+        properties->Release();
+        return upload(records, sizeof records);
+    }
+
+    // One case of a table of rules: what it breaks in the setup, and the one finding that follows (nullptr
+    // for a case that breaks nothing).
+    template <class Setup> struct RuleCase {
+        const char* name;
+        std::function<void(Setup&)> breakRule;
+        const char* finding;
+    };
+
+    // The findings since the last clear are exactly the one a case expects.
+    static void expectFindingOf(const char* finding) {
+        if (!finding) {
+            EXPECT_EQ(errors(), 0u);
+            return;
+        }
+        ASSERT_EQ(errors(), 1u);
+        EXPECT_NE(validationErrors()[0].find(finding), std::string::npos) << validationErrors()[0];
+    }
 };
 
 TEST_F(RaytracingTest, PrebuildSizesAreAlignedAndGrowWithTheInput) {
@@ -398,14 +428,7 @@ TEST_F(RaytracingTest, DispatchRaysChecksItsShaderTables) {
     ID3D12RootSignature* rootSignature = emptyRootSignature();
     ID3D12StateObject* stateObject = pipeline(rootSignature);
     ASSERT_NE(stateObject, nullptr);
-    ID3D12StateObjectProperties* properties = nullptr;
-    ASSERT_EQ(stateObject->QueryInterface(IID_PPV_ARGS(&properties)), S_OK);
-    uint8_t records[192]{};
-    std::memcpy(records, properties->GetShaderIdentifier(L"RayGeneration"), 32);
-    std::memcpy(records + 64, properties->GetShaderIdentifier(L"Miss"), 32);
-    properties->Release();
-    ID3D12Resource* table = upload(records, sizeof records);
-    D3D12_GPU_VIRTUAL_ADDRESS a = table->GetGPUVirtualAddress();
+    D3D12_GPU_VIRTUAL_ADDRESS a = shaderTable(stateObject)->GetGPUVirtualAddress();
     D3D12_DISPATCH_RAYS_DESC rays{};
     rays.RayGenerationShaderRecord = {a, 32};
     rays.MissShaderTable = {a + 64, 32, 32};
@@ -460,13 +483,7 @@ TEST_F(RaytracingTest, EachDispatchRaysRuleIsCaughtWhenBroken) {
     keep(other);
     ID3D12StateObject* stateObject = pipeline(rootSignature);
     ASSERT_NE(stateObject, nullptr);
-    ID3D12StateObjectProperties* properties = nullptr;
-    ASSERT_EQ(stateObject->QueryInterface(IID_PPV_ARGS(&properties)), S_OK);
-    uint8_t records[192]{};
-    std::memcpy(records, properties->GetShaderIdentifier(L"RayGeneration"), 32);
-    std::memcpy(records + 64, properties->GetShaderIdentifier(L"Miss"), 32);
-    properties->Release();
-    const D3D12_GPU_VIRTUAL_ADDRESS a = upload(records, sizeof records)->GetGPUVirtualAddress();
+    const D3D12_GPU_VIRTUAL_ADDRESS a = shaderTable(stateObject)->GetGPUVirtualAddress();
     ID3D12Resource* released = buffer(D3D12_HEAP_TYPE_UPLOAD, 192, D3D12_RESOURCE_STATE_GENERIC_READ);
     owned.pop_back();
     const D3D12_GPU_VIRTUAL_ADDRESS gone = released->GetGPUVirtualAddress();
@@ -477,12 +494,7 @@ TEST_F(RaytracingTest, EachDispatchRaysRuleIsCaughtWhenBroken) {
         ID3D12StateObject* stateObject;
         ID3D12RootSignature* rootSignature;
     };
-    struct Case {
-        const char* name;
-        std::function<void(Dispatch&)> breakRule;
-        const char* finding; // nullptr: none
-    };
-    const Case cases[] = {
+    const RuleCase<Dispatch> cases[] = {
         {"nothing broken", [](Dispatch&) {}, nullptr},
         {"a ray-generation record with 8 bytes of arguments",
          [](Dispatch& d) { d.rays.RayGenerationShaderRecord.SizeInBytes = 40; }, nullptr},
@@ -506,7 +518,7 @@ TEST_F(RaytracingTest, EachDispatchRaysRuleIsCaughtWhenBroken) {
         {"another root signature", [other](Dispatch& d) { d.rootSignature = other; },
          "not the state object's global root signature"},
     };
-    for (const Case& c : cases) {
+    for (const RuleCase<Dispatch>& c : cases) {
         SCOPED_TRACE(c.name);
         clearValidationErrors();
         Dispatch d{
@@ -519,12 +531,7 @@ TEST_F(RaytracingTest, EachDispatchRaysRuleIsCaughtWhenBroken) {
             list->SetComputeRootSignature(d.rootSignature);
         list->DispatchRays(&d.rays);
         submit();
-        if (!c.finding) {
-            EXPECT_EQ(errors(), 0u);
-            continue;
-        }
-        ASSERT_EQ(errors(), 1u);
-        EXPECT_NE(validationErrors()[0].find(c.finding), std::string::npos) << validationErrors()[0];
+        expectFindingOf(c.finding);
     }
 }
 
@@ -574,12 +581,7 @@ TEST_F(RaytracingTest, EachStateObjectRuleIsCaughtWhenBroken) {
         UINT attributeSize, recursionDepth;
         ID3D12RootSignature* global;
     };
-    struct Case {
-        const char* name;
-        std::function<void(Pipeline&)> breakRule;
-        const char* finding; // nullptr: none
-    };
-    const Case cases[] = {
+    const RuleCase<Pipeline> cases[] = {
         {"nothing broken", [](Pipeline&) {}, nullptr},
         {"no shader configuration", [](Pipeline& p) { p.shaderConfig = false; },
          "needs a shader configuration and a pipeline configuration"},
@@ -599,7 +601,7 @@ TEST_F(RaytracingTest, EachStateObjectRuleIsCaughtWhenBroken) {
          },
          "the library's exports cannot be read"},
     };
-    for (const Case& c : cases) {
+    for (const RuleCase<Pipeline>& c : cases) {
         SCOPED_TRACE(c.name);
         clearValidationErrors();
         Pipeline p{{LIBRARY, sizeof LIBRARY}, nullptr, true, true, 8, 2, rootSignature};
@@ -618,15 +620,9 @@ TEST_F(RaytracingTest, EachStateObjectRuleIsCaughtWhenBroken) {
         HRESULT result = device->CreateStateObject(desc, IID_PPV_ARGS(&stateObject));
         if (stateObject)
             keep(stateObject);
-        if (!c.finding) {
-            EXPECT_EQ(result, S_OK);
-            EXPECT_EQ(errors(), 0u);
-            continue;
-        }
-        EXPECT_EQ(result, E_INVALIDARG);
-        EXPECT_EQ(stateObject, nullptr);
-        ASSERT_EQ(errors(), 1u);
-        EXPECT_NE(validationErrors()[0].find(c.finding), std::string::npos) << validationErrors()[0];
+        EXPECT_EQ(result, c.finding ? E_INVALIDARG : S_OK);
+        EXPECT_EQ(stateObject != nullptr, !c.finding);
+        expectFindingOf(c.finding);
     }
 }
 
@@ -689,13 +685,7 @@ protected:
         keep(rootSignature);
         stateObject = pipeline(rootSignature);
         ASSERT_NE(stateObject, nullptr);
-        ID3D12StateObjectProperties* properties = nullptr;
-        ASSERT_EQ(stateObject->QueryInterface(IID_PPV_ARGS(&properties)), S_OK);
-        uint8_t records[192]{};
-        std::memcpy(records, properties->GetShaderIdentifier(L"RayGeneration"), 32);
-        std::memcpy(records + 64, properties->GetShaderIdentifier(L"Miss"), 32);
-        properties->Release();
-        table = upload(records, sizeof records);
+        table = shaderTable(stateObject);
         constants = buffer(D3D12_HEAP_TYPE_UPLOAD, 256, D3D12_RESOURCE_STATE_GENERIC_READ);
         output = buffer(D3D12_HEAP_TYPE_DEFAULT, 256, D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
                         D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
