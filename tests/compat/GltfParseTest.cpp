@@ -246,15 +246,20 @@ TEST(GltfParse, NumbersRoundToTheNearestFloat) {
 }
 
 TEST(GltfParse, GlbChunksEndWhereTheDataEndsNotWhereTheHeaderSays) {
-    // A header length that stops after the JSON chunk does not hide the BIN chunk that follows it.
-    std::vector<uint8_t> glb = triangle().glb();
+    // A header length that stops short of the data hides no chunk: wherever it ends (within the JSON chunk,
+    // before the BIN chunk's header, within that header or within the BIN data), the chunk loads whole.
+    const std::vector<uint8_t> whole = triangle().glb();
     uint32_t jsonLength = 0;
-    std::memcpy(&jsonLength, &glb[12], 4);
-    const uint32_t shortLength = 20 + jsonLength;
-    std::memcpy(&glb[8], &shortLength, 4);
-    Loaded loaded = loadFromMemory(glb);
-    ASSERT_EQ(loaded.failedStep, Step::None) << loaded.result;
-    EXPECT_EQ(unpackPositions(*loaded.data), trianglePositions);
+    std::memcpy(&jsonLength, &whole[12], 4);
+    const uint32_t binHeader = 20 + jsonLength;
+    for (uint32_t shortLength : {20u, binHeader, binHeader + 4, binHeader + 8 + 1}) {
+        SCOPED_TRACE(shortLength);
+        std::vector<uint8_t> glb = whole;
+        std::memcpy(&glb[8], &shortLength, 4);
+        Loaded loaded = loadFromMemory(glb);
+        ASSERT_EQ(loaded.failedStep, Step::None) << loaded.result;
+        EXPECT_EQ(unpackPositions(*loaded.data), trianglePositions);
+    }
 }
 
 TEST(GltfParse, ChildrenKnowTheirParent) {
