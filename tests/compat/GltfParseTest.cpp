@@ -62,6 +62,31 @@ TEST(GltfParse, EveryBufferSourceGivesTheSameData) {
     }
 }
 
+TEST(GltfParse, FilesOfSeveralMegabytesArriveWholeAndReleaseEarly) {
+    // Large files are read into blocks of their own: every byte arrives, and a buffer's bytes can be freed
+    // through the data's memory options before the rest of the data.
+    TempFolder folder(testName());
+    std::vector<float> positions(3 * 400000);
+    for (size_t i = 0; i < positions.size(); ++i)
+        positions[i] = float(i % 1000) * 0.25f + float(i / 1000);
+    GltfBuilder builder;
+    builder.addMesh(Json::array({primitive({{"POSITION", builder.addData(positions, "VEC3")}})}));
+    folder.write("big.bin", builder.bin);
+    for (const std::string& path : {folder.write("big.gltf", builder.json(BufferStorage::File, "big.bin")),
+                                    folder.write("big.glb", builder.glb())}) {
+        SCOPED_TRACE(path);
+        Loaded loaded = loadFromFile(path);
+        ASSERT_EQ(loaded.failedStep, Step::None) << loaded.result;
+        EXPECT_EQ(unpackPositions(*loaded.data), positions);
+        cgltf_buffer& buffer = loaded.data->buffers[0];
+        if (buffer.data_free_method == cgltf_data_free_method_memory_free) {
+            loaded.data->memory.free_func(loaded.data->memory.user_data, buffer.data);
+            buffer.data = nullptr;
+        }
+        EXPECT_EQ(loaded.data->accessors[0].count, 400000u);
+    }
+}
+
 TEST(GltfParse, BufferFileNamesArePercentDecodedAndFoundBesideTheFile) {
     TempFolder folder(testName());
     GltfBuilder builder = triangle();
