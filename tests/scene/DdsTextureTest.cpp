@@ -87,6 +87,28 @@ TEST_F(DdsTextureTest, EveryLevelAndSliceIsUploadedAndViewed) {
     }
 }
 
+// The upload records on the current frame slot's allocator, whatever the other slot's allocator is doing
+// (here another list records into it, which a reset on it would collide with), and only the texture outlives
+// it.
+TEST_F(DdsTextureTest, TheUploadRecordsOnTheCurrentSlotsAllocatorAndReleasesItsStagingBuffer) {
+    const std::string path = folder.write("plain.dds", ddsFile(DdsDescription()));
+    for (uint32_t slot : {0u, 1u}) {
+        SCOPED_TRACE(slot);
+        frameIndex = slot;
+        ID3D12GraphicsCommandList* otherList = nullptr;
+        ASSERT_EQ(device->CreateCommandList(0, D3D12_COMMAND_LIST_TYPE_DIRECT, commandAllocators[1 - slot],
+                                            nullptr, IID_PPV_ARGS(&otherList)),
+                  S_OK);
+        const size_t before = standin::liveObjectCount();
+        loadDdsTexture(path);
+        standin::waitForGpuIdle();
+        EXPECT_EQ(standin::liveObjectCount(), before + 1) << "the texture alone";
+        EXPECT_EQ(standin::validationErrorCount(), 0u) << joinedFindings();
+        otherList->Close();
+        otherList->Release();
+    }
+}
+
 TEST_F(DdsTextureTest, AFileThatCannotBeLoadedStopsWithALineNamingIt) {
     DdsDescription plain;
     std::vector<uint8_t> truncated = ddsFile(plain);
