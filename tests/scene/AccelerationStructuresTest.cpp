@@ -297,13 +297,7 @@ TEST_F(AccelerationStructuresTest, ABuildRecordsOnTheCurrentSlotsAllocatorAndRel
     inputs.NumDescs = 1;
     inputs.DescsLayout = D3D12_ELEMENTS_LAYOUT_ARRAY;
     inputs.pGeometryDescs = &geometry;
-    for (uint32_t slot : {0u, 1u}) {
-        SCOPED_TRACE(slot);
-        frameIndex = slot;
-        ID3D12GraphicsCommandList* otherList = nullptr;
-        ASSERT_EQ(device->CreateCommandList(0, D3D12_COMMAND_LIST_TYPE_DIRECT, commandAllocators[1 - slot],
-                                            nullptr, IID_PPV_ARGS(&otherList)),
-                  S_OK);
+    withTheOtherSlotsAllocatorRecording([&] {
         const size_t before = standin::liveObjectCount();
         ID3D12Resource* structure = buildAccelerationStructure(&inputs);
         standin::waitForGpuIdle();
@@ -311,9 +305,7 @@ TEST_F(AccelerationStructuresTest, ABuildRecordsOnTheCurrentSlotsAllocatorAndRel
         EXPECT_EQ(standin::liveObjectCount(), before + 1) << "the result alone";
         EXPECT_EQ(standin::validationErrorCount(), 0u) << joinedFindings();
         structure->Release();
-        otherList->Close();
-        otherList->Release();
-    }
+    });
     positions.resource->Release();
 }
 

@@ -92,21 +92,13 @@ TEST_F(DdsTextureTest, EveryLevelAndSliceIsUploadedAndViewed) {
 // it.
 TEST_F(DdsTextureTest, TheUploadRecordsOnTheCurrentSlotsAllocatorAndReleasesItsStagingBuffer) {
     const std::string path = folder.write("plain.dds", ddsFile(DdsDescription()));
-    for (uint32_t slot : {0u, 1u}) {
-        SCOPED_TRACE(slot);
-        frameIndex = slot;
-        ID3D12GraphicsCommandList* otherList = nullptr;
-        ASSERT_EQ(device->CreateCommandList(0, D3D12_COMMAND_LIST_TYPE_DIRECT, commandAllocators[1 - slot],
-                                            nullptr, IID_PPV_ARGS(&otherList)),
-                  S_OK);
+    withTheOtherSlotsAllocatorRecording([&] {
         const size_t before = standin::liveObjectCount();
         loadDdsTexture(path);
         standin::waitForGpuIdle();
         EXPECT_EQ(standin::liveObjectCount(), before + 1) << "the texture alone";
         EXPECT_EQ(standin::validationErrorCount(), 0u) << joinedFindings();
-        otherList->Close();
-        otherList->Release();
-    }
+    });
 }
 
 TEST_F(DdsTextureTest, AFileThatCannotBeLoadedStopsWithALineNamingIt) {
