@@ -159,20 +159,12 @@ TEST_F(BuffersTest, UploadReleasesItsStagingBuffer) {
 // another list is recording into it, which a reset on it would collide with.
 TEST_F(BuffersTest, UploadRecordsOnTheCurrentFrameSlotsAllocator) {
     const std::vector<uint8_t> data = pattern(64, 9);
-    for (uint32_t slot : {0u, 1u}) {
-        SCOPED_TRACE(slot);
-        frameIndex = slot;
-        ID3D12GraphicsCommandList* otherList = nullptr;
-        ASSERT_EQ(device->CreateCommandList(0, D3D12_COMMAND_LIST_TYPE_DIRECT, commandAllocators[1 - slot],
-                                            nullptr, IID_PPV_ARGS(&otherList)),
-                  S_OK);
+    withTheOtherSlotsAllocatorRecording([&] {
         StructuredBuffer buffer = createStructuredBuffer(data.data(), 16, 4, false, nullptr);
         EXPECT_EQ(standin::validationErrorCount(), 0u) << joinedFindings();
         EXPECT_EQ(standin::readResource(buffer.resource), data);
-        otherList->Close();
-        otherList->Release();
         buffer.resource->Release();
-    }
+    });
 }
 
 TEST_F(BuffersTest, StructuredBufferWithoutDataStaysCommonAndStillTakesASlot) {

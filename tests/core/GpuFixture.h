@@ -13,6 +13,9 @@
 
 #include <dxguids/dxguids.h>
 
+#include <functional>
+#include <string>
+
 class GpuFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -62,6 +65,24 @@ protected:
         for (const std::string& finding : standin::validationErrors())
             text += finding + "\n";
         return text;
+    }
+
+    // Runs `body` once with each frame slot current while another list records into the other slot's
+    // allocator, which a reset of that allocator would collide with.
+    void withTheOtherSlotsAllocatorRecording(const std::function<void()>& body) {
+        for (uint32_t slot : {0u, 1u}) {
+            SCOPED_TRACE("frame slot " + std::to_string(slot));
+            frameIndex = slot;
+            ID3D12GraphicsCommandList* otherList = nullptr;
+            if (device->CreateCommandList(0, D3D12_COMMAND_LIST_TYPE_DIRECT, commandAllocators[1 - slot],
+                                          nullptr, IID_PPV_ARGS(&otherList)) != S_OK) {
+                ADD_FAILURE() << "no list on the other slot's allocator";
+                return;
+            }
+            body();
+            otherList->Close();
+            otherList->Release();
+        }
     }
 
     // Tests that provoke a finding on purpose raise this.

@@ -281,6 +281,34 @@ TEST_F(AccelerationStructuresTest, AMeshWithoutGeometryStillGetsAStructureAndIns
     EXPECT_EQ(srvHeap.count, 0u);
 }
 
+// A build records on the current frame slot's allocator, whatever the other slot's allocator is doing (here
+// another list records into it, which a reset on it would collide with), and only its result outlives it.
+TEST_F(AccelerationStructuresTest, ABuildRecordsOnTheCurrentSlotsAllocatorAndReleasesItsScratchBuffer) {
+    StructuredBuffer positions = createStructuredBuffer(reinterpret_cast<const uint8_t*>(TRIANGLE.data()), 3,
+                                                        3 * sizeof(float), false, nullptr);
+    D3D12_RAYTRACING_GEOMETRY_DESC geometry = {};
+    geometry.Type = D3D12_RAYTRACING_GEOMETRY_TYPE_TRIANGLES;
+    geometry.Flags = D3D12_RAYTRACING_GEOMETRY_FLAG_OPAQUE;
+    geometry.Triangles.VertexFormat = DXGI_FORMAT_R32G32B32_FLOAT;
+    geometry.Triangles.VertexCount = 3;
+    geometry.Triangles.VertexBuffer = {positions.resource->GetGPUVirtualAddress(), 3 * sizeof(float)};
+    D3D12_BUILD_RAYTRACING_ACCELERATION_STRUCTURE_INPUTS inputs = {};
+    inputs.Type = D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_BOTTOM_LEVEL;
+    inputs.NumDescs = 1;
+    inputs.DescsLayout = D3D12_ELEMENTS_LAYOUT_ARRAY;
+    inputs.pGeometryDescs = &geometry;
+    withTheOtherSlotsAllocatorRecording([&] {
+        const size_t before = standin::liveObjectCount();
+        ID3D12Resource* structure = buildAccelerationStructure(&inputs);
+        standin::waitForGpuIdle();
+        ASSERT_NE(structure, nullptr);
+        EXPECT_EQ(standin::liveObjectCount(), before + 1) << "the result alone";
+        EXPECT_EQ(standin::validationErrorCount(), 0u) << joinedFindings();
+        structure->Release();
+    });
+    positions.resource->Release();
+}
+
 TEST_F(AccelerationStructuresTest, ScratchSizesOfZeroStillGetBuffers) {
     standin::setPrebuildQuirks({false, true});
     GltfBuilder b;

@@ -87,6 +87,20 @@ TEST_F(DdsTextureTest, EveryLevelAndSliceIsUploadedAndViewed) {
     }
 }
 
+// The upload records on the current frame slot's allocator, whatever the other slot's allocator is doing
+// (here another list records into it, which a reset on it would collide with), and only the texture outlives
+// it.
+TEST_F(DdsTextureTest, TheUploadRecordsOnTheCurrentSlotsAllocatorAndReleasesItsStagingBuffer) {
+    const std::string path = folder.write("plain.dds", ddsFile(DdsDescription()));
+    withTheOtherSlotsAllocatorRecording([&] {
+        const size_t before = standin::liveObjectCount();
+        loadDdsTexture(path);
+        standin::waitForGpuIdle();
+        EXPECT_EQ(standin::liveObjectCount(), before + 1) << "the texture alone";
+        EXPECT_EQ(standin::validationErrorCount(), 0u) << joinedFindings();
+    });
+}
+
 TEST_F(DdsTextureTest, AFileThatCannotBeLoadedStopsWithALineNamingIt) {
     DdsDescription plain;
     std::vector<uint8_t> truncated = ddsFile(plain);
