@@ -2,12 +2,14 @@
 #include <windows.h>
 
 #include "common/CallTrace.h"
+#include "standin/Gpu.h"
 #include "standin/WindowSystem.h"
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <unordered_set>
 
 namespace {
 
@@ -18,8 +20,34 @@ struct Event {
     bool manualReset = false;
 };
 
-Event* toEvent(HANDLE handle) {
-    return static_cast<Event*>(handle);
+// The events made and not yet closed. A handle that is not listed is never dereferenced, so a call through
+// a closed handle cannot touch freed memory. Never destroyed: handles are closed during static destruction
+// too.
+struct OpenEvents {
+    std::mutex mutex;
+    std::unordered_set<HANDLE> handles;
+};
+
+OpenEvents& openEvents() {
+    static OpenEvents* instance = new OpenEvents;
+    return *instance;
+}
+
+bool isOpen(HANDLE handle) {
+    OpenEvents& open = openEvents();
+    std::lock_guard lock(open.mutex);
+    return open.handles.count(handle) != 0;
+}
+
+// The event a handle names, or null (after reporting the call, when `call` is given) for a handle that is
+// null, closed or never made.
+Event* toEvent(HANDLE handle, const char* call = nullptr) {
+    if (handle && isOpen(handle))
+        return static_cast<Event*>(handle);
+    if (handle && call)
+        standin::reportValidationError(
+            std::string(call) + ": the handle is not open (closed already, or not made by CreateEventW)");
+    return nullptr;
 }
 
 // 100 ns ticks, the resolution Windows reports on current machines.
@@ -35,6 +63,10 @@ void setPerformanceCounterFails(bool fails) {
     counterFails = fails;
 }
 
+bool eventIsOpen(HANDLE handle) {
+    return handle && isOpen(handle);
+}
+
 } // namespace standin
 
 extern "C" {
@@ -44,13 +76,18 @@ HANDLE WINAPI CreateEventW(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialS
     Event* event = new Event;
     event->manualReset = manualReset != FALSE;
     event->signaled = initialState != FALSE;
+    OpenEvents& open = openEvents();
+    std::lock_guard lock(open.mutex);
+    open.handles.insert(event);
     return event;
 }
 
+// A fence may set an event that the program closed while the fence still waited for a value: on Windows the
+// call then fails, unnoticed.
 BOOL WINAPI SetEvent(HANDLE handle) {
-    if (!handle)
-        return FALSE;
     Event* event = toEvent(handle);
+    if (!event)
+        return FALSE;
     {
         std::lock_guard lock(event->mutex);
         event->signaled = true;
@@ -60,18 +97,19 @@ BOOL WINAPI SetEvent(HANDLE handle) {
 }
 
 BOOL WINAPI ResetEvent(HANDLE handle) {
-    if (!handle)
-        return FALSE;
     Event* event = toEvent(handle);
+    if (!event)
+        return FALSE;
     std::lock_guard lock(event->mutex);
     event->signaled = false;
     return TRUE;
 }
 
+// Waiting through a closed handle would wait for ever on Windows, if the handle is not reused meanwhile.
 DWORD WINAPI WaitForSingleObjectEx(HANDLE handle, DWORD milliseconds, BOOL) {
-    if (!handle)
+    Event* event = toEvent(handle, "WaitForSingleObjectEx");
+    if (!event)
         return WAIT_FAILED;
-    Event* event = toEvent(handle);
     std::unique_lock lock(event->mutex);
     auto isSignaled = [event] { return event->signaled; };
     if (milliseconds == INFINITE)
@@ -91,10 +129,18 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     return WaitForSingleObjectEx(handle, milliseconds, FALSE);
 }
 
+// A second close of the same handle is reported: on Windows it fails, or closes whatever object the handle
+// has been reused for since.
 BOOL WINAPI CloseHandle(HANDLE handle) {
-    if (!handle)
+    Event* event = toEvent(handle, "CloseHandle");
+    if (!event)
         return FALSE;
-    delete toEvent(handle);
+    {
+        OpenEvents& open = openEvents();
+        std::lock_guard lock(open.mutex);
+        open.handles.erase(handle);
+    }
+    delete event;
     return TRUE;
 }
 
