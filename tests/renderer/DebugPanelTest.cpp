@@ -228,6 +228,7 @@ TEST_F(DebugPanelTest, ShowsTheTimesCountersAndSettingsInTheirFormatsInOrder) {
                                             "Disable Backface Culling",
                                             "Fixate Viewpos"};
     EXPECT_EQ(drawnLines(drawData, "Debug"), debug);
+    EXPECT_TRUE(separatorBetween(drawData, "Debug", "Primitives: 42", "0.000 | Exposure"));
     const std::vector<std::string> configuration = {
         "Configuration",         "45.000 | FoV",           "0.000 | 7.500 | 0.000 | Light Position",
         "Moving Light Position", "0.200 | Ambient Factor", "3.000 | Light Strength",

@@ -133,3 +133,31 @@ inline bool checkboxTicked(const ImDrawData* data, const char* window, const std
     }
     return false;
 }
+
+// Whether a separator (a line in the style's separator colour) was drawn between two lines of a window's
+// text, each given as drawnLines shows it.
+inline bool separatorBetween(const ImDrawData* data, const char* window, const std::string& above,
+                             const std::string& below) {
+    float aboveBottom = -1, belowTop = -1;
+    for (const DrawnLine& line : drawnText(data, window)) {
+        std::string text;
+        for (const std::string& run : line.runs)
+            text += (text.empty() ? "" : " | ") + run;
+        if (text == above)
+            aboveBottom = line.y + ImGui::GetFontSize();
+        if (text == below)
+            belowTop = line.y - ImGui::GetStyle().FramePadding.y; // a widget's frame starts above its text
+    }
+    if (aboveBottom < 0 || belowTop < aboveBottom)
+        return false;
+    const ImU32 separator = ImGui::GetColorU32(ImGuiCol_Separator);
+    for (int l = 0; l < data->CmdListsCount; ++l) {
+        const ImDrawList* list = data->CmdLists[l];
+        if (!list->_OwnerName || std::string(list->_OwnerName) != window)
+            continue;
+        for (const ImDrawVert& vertex : list->VtxBuffer)
+            if (vertex.col == separator && vertex.pos.y > aboveBottom && vertex.pos.y < belowTop)
+                return true;
+    }
+    return false;
+}
