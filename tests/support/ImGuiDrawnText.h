@@ -73,15 +73,19 @@ inline std::vector<DrawnLine> drawnText(const ImDrawData* data, const char* wind
     return lines;
 }
 
-// The runs of every line, joined by " | ", one line per entry: easy to compare and to read in a failure.
+// A line's runs joined by " | ": easy to compare and to read in a failure.
+inline std::string lineText(const DrawnLine& line) {
+    std::string text;
+    for (const std::string& run : line.runs)
+        text += (text.empty() ? "" : " | ") + run;
+    return text;
+}
+
+// The text of every line, one line per entry.
 inline std::vector<std::string> drawnLines(const ImDrawData* data, const char* window) {
     std::vector<std::string> texts;
-    for (const DrawnLine& line : drawnText(data, window)) {
-        std::string text;
-        for (const std::string& run : line.runs)
-            text += (text.empty() ? "" : " | ") + run;
-        texts.push_back(text);
-    }
+    for (const DrawnLine& line : drawnText(data, window))
+        texts.push_back(lineText(line));
     return texts;
 }
 
@@ -140,12 +144,9 @@ inline bool separatorBetween(const ImDrawData* data, const char* window, const s
                              const std::string& below) {
     float aboveBottom = -1, belowTop = -1;
     for (const DrawnLine& line : drawnText(data, window)) {
-        std::string text;
-        for (const std::string& run : line.runs)
-            text += (text.empty() ? "" : " | ") + run;
-        if (text == above)
+        if (lineText(line) == above)
             aboveBottom = line.y + ImGui::GetFontSize();
-        if (text == below)
+        if (lineText(line) == below)
             belowTop = line.y - ImGui::GetStyle().FramePadding.y; // a widget's frame starts above its text
     }
     if (aboveBottom < 0 || belowTop < aboveBottom)

@@ -105,7 +105,8 @@ BOOL WINAPI ResetEvent(HANDLE handle) {
     return TRUE;
 }
 
-// Waiting through a closed handle would wait for ever on Windows, if the handle is not reused meanwhile.
+// On Windows a wait through a closed handle fails, or waits on whatever object the handle has been reused
+// for since.
 DWORD WINAPI WaitForSingleObjectEx(HANDLE handle, DWORD milliseconds, BOOL) {
     Event* event = toEvent(handle, "WaitForSingleObjectEx");
     if (!event)
