@@ -39,15 +39,31 @@ bool isOpen(HANDLE handle) {
     return open.handles.count(handle) != 0;
 }
 
-// The event a handle names, or null (after reporting the call, when `call` is given) for a handle that is
-// null, closed or never made.
-Event* toEvent(HANDLE handle, const char* call = nullptr) {
+// The event a handle names, or null for a handle that is null, closed or never made (reported, naming the
+// call, unless null).
+Event* toEvent(HANDLE handle, const char* call) {
     if (handle && isOpen(handle))
         return static_cast<Event*>(handle);
-    if (handle && call)
+    if (handle)
         standin::reportValidationError(
             std::string(call) + ": the handle is not open (closed already, or not made by CreateEventW)");
     return nullptr;
+}
+
+// Runs `change` on the event a handle names while the list's lock is held, so that a close on another
+// thread cannot free the event meanwhile; false for a handle that is not open.
+template <class Change> bool changeOpenEvent(HANDLE handle, Change change) {
+    OpenEvents& open = openEvents();
+    std::lock_guard listLock(open.mutex);
+    if (!handle || !open.handles.count(handle))
+        return false;
+    Event* event = static_cast<Event*>(handle);
+    {
+        std::lock_guard lock(event->mutex);
+        change(*event);
+    }
+    event->changed.notify_all();
+    return true;
 }
 
 // 100 ns ticks, the resolution Windows reports on current machines.
@@ -85,24 +101,11 @@ HANDLE WINAPI CreateEventW(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialS
 // A fence may set an event that the program closed while the fence still waited for a value: on Windows the
 // call then fails, unnoticed.
 BOOL WINAPI SetEvent(HANDLE handle) {
-    Event* event = toEvent(handle);
-    if (!event)
-        return FALSE;
-    {
-        std::lock_guard lock(event->mutex);
-        event->signaled = true;
-    }
-    event->changed.notify_all();
-    return TRUE;
+    return changeOpenEvent(handle, [](Event& event) { event.signaled = true; }) ? TRUE : FALSE;
 }
 
 BOOL WINAPI ResetEvent(HANDLE handle) {
-    Event* event = toEvent(handle);
-    if (!event)
-        return FALSE;
-    std::lock_guard lock(event->mutex);
-    event->signaled = false;
-    return TRUE;
+    return changeOpenEvent(handle, [](Event& event) { event.signaled = false; }) ? TRUE : FALSE;
 }
 
 // On Windows a wait through a closed handle fails, or waits on whatever object the handle has been reused
