@@ -146,7 +146,16 @@ protected:
     // A mouse message through the window's queue, as the main loop dispatches it.
     void mouse(UINT message, float x, float y) {
         WPARAM buttons = message == WM_LBUTTONDOWN ? MK_LBUTTON : 0;
-        PostMessageW(hwnd, message, buttons, MAKELPARAM(static_cast<int>(std::lround(x)), std::lround(y)));
+        post(message, buttons, MAKELPARAM(static_cast<int>(std::lround(x)), std::lround(y)));
+    }
+
+    // A key going down or up; the queue turns a press of a digit into its character.
+    void key(UINT message, WPARAM virtualKey) {
+        post(message, virtualKey, message == WM_KEYUP ? 0xC0000001 : 1);
+    }
+
+    void post(UINT message, WPARAM wParam, LPARAM lParam) {
+        PostMessageW(hwnd, message, wParam, lParam);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
@@ -228,6 +237,7 @@ TEST_F(DebugPanelTest, ShowsTheTimesCountersAndSettingsInTheirFormatsInOrder) {
                                             "Disable Backface Culling",
                                             "Fixate Viewpos"};
     EXPECT_EQ(drawnLines(drawData, "Debug"), debug);
+    EXPECT_TRUE(separatorBetween(drawData, "Debug", "Primitives: 42", "0.000 | Exposure"));
     const std::vector<std::string> configuration = {
         "Configuration",         "45.000 | FoV",           "0.000 | 7.500 | 0.000 | Light Position",
         "Moving Light Position", "0.200 | Ambient Factor", "3.000 | Light Strength",
@@ -280,6 +290,32 @@ TEST_F(DebugPanelTest, ASliderClickSetsItsSettingWithinItsRangeInTheSameFrame) {
         frame();
     }
     EXPECT_EQ(lightPosition.z, 0.0f) << "the third component keeps its value";
+}
+
+// The sliders bound dragging only: a value typed in after a Ctrl+click is taken as it stands.
+TEST_F(DebugPanelTest, AValueTypedIntoASliderMayLieOutsideItsRange) {
+    frame();
+    frame();
+    ImVec2 point = sliderPoint(ImGui::GetDrawData(), "Debug", "Exposure", "Show Meshlets", 0.5f);
+    key(WM_KEYDOWN, VK_CONTROL);
+    mouse(WM_MOUSEMOVE, point.x, point.y);
+    mouse(WM_LBUTTONDOWN, point.x, point.y);
+    frame();
+    mouse(WM_LBUTTONUP, point.x, point.y);
+    key(WM_KEYUP, VK_CONTROL);
+    frame();
+    ASSERT_TRUE(ImGui::GetIO().WantTextInput) << "the slider takes typed text";
+    for (WPARAM digit : {'5', '0'}) {
+        key(WM_KEYDOWN, digit);
+        key(WM_KEYUP, digit);
+        frame();
+    }
+    key(WM_KEYDOWN, VK_RETURN);
+    frame();
+    key(WM_KEYUP, VK_RETURN);
+    frame();
+    EXPECT_EQ(ImGui::GetActiveID(), 0u) << "Enter ends the entry";
+    EXPECT_EQ(postSettings.exposure, 50.0f);
 }
 
 TEST_F(DebugPanelTest, CheckboxesShowTheirSettingAndStoreZeroOrOne) {

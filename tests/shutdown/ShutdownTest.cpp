@@ -14,9 +14,14 @@
 #include "renderer/Program.h"
 #include "renderer/RenderTargets.h"
 #include "renderer/UiDescriptorAllocator.h"
+#include "raytracing/RaytracingPipeline.h"
+#include "raytracing/ShadowMaps.h"
+#include "scene/AccelerationStructures.h"
+#include "scene/Scene.h"
 #include "standin/Gpu.h"
 #include "standin/CallTrace.h"
 #include "standin/Objects.h"
+#include "standin/WindowSystem.h"
 #include "support/ProgramEnd.h"
 
 #include <imgui.h>
@@ -24,6 +29,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <thread>
@@ -55,13 +61,22 @@ struct Run {
     int framesAfterQuit = 0;
     int framesAfterQuitAtShutdown = -1;
     std::vector<Owned> owned; // in the order shutdown releases them
+    std::vector<Owned> kept;  // objects the process keeps until it ends, which shutdown leaves alone
     uint64_t completedBeforeShutdown = 0;
     uint64_t otherSlotValue = 0;
     uint64_t shutdownWaitValue = 0;
     uint64_t completedAfterShutdown = 0;
     std::vector<standin::ReleaseCall> releases;
     std::vector<std::string> backEndCallsBeforeDestroyContext;
+    // Shutdown's calls up to the context's destruction: the GPU wait's signal and the back ends' shutdown.
+    std::vector<std::string> shutdownCallsBeforeDestroyContext;
+    std::vector<std::string> releasedBeforeDestroyContext; // of the objects shutdown owns
+    uint64_t completedAtDestroyContext = 0;
     bool backEndsGoneAtDestroyContext = false;
+    int readbackMapsBeforeShutdown = -1;
+    int readbackMapsAfterShutdown = -1;
+    bool fenceEventOpenBeforeShutdown = false;
+    bool fenceEventOpenAfterShutdown = true;
     std::vector<int> freeSlotsAfterShutdown;
     ID3D12DescriptorHeap* allocatorHeapAfterShutdown = nullptr;
     std::vector<std::string> findings;
@@ -138,6 +153,28 @@ bool initializeAndHoldOwnedObjects() {
         objects[i]->AddRef();
         run.owned.push_back({names[i], objects[i], dynamic_cast<const void*>(objects[i])});
     }
+    const std::pair<const char*, IUnknown*> kept[] = {
+        {"frameConstantsBuffer", frameConstantsBuffer.resource},
+        {"sceneInfoBuffer", sceneInfoBuffer.resource},
+        {"debugFlagsBuffer", debugFlagsBuffer.resource},
+        {"descriptorIndicesBuffer", descriptorIndicesBuffer.resource},
+        {"scene.vertices", scene.vertices.resource},
+        {"scene.meshlets", scene.meshlets.resource},
+        {"scene.materials", scene.materials.resource},
+        {"tlas", tlas},
+        {"instanceDescBuffer", instanceDescBuffer},
+        {"rtRootSignature", rtRootSignature},
+        {"rtStateObject", rtStateObject},
+        {"shaderTable", shaderTable},
+        {"denoisePipeline", denoisePipeline},
+        {"shadowMap", shadowMap},
+        {"shadowMapNoisy", shadowMapNoisy},
+        {"rtConstantsBuffer", rtConstantsBuffer.resource}};
+    for (const auto& [name, object] : kept)
+        if (object)
+            run.kept.push_back({name, object, dynamic_cast<const void*>(object)});
+    if (!blasList.empty())
+        run.kept.push_back({"blasList[0]", blasList[0], dynamic_cast<const void*>(blasList[0])});
     return run.started;
 }
 
@@ -158,10 +195,30 @@ std::vector<std::string> backEndCalls(std::vector<std::string> calls) {
 
 std::vector<std::string> callsBeforeShutdown;
 
+// The names of the owned objects that the program's thread released.
+std::vector<std::string> ownedReleased(const std::vector<standin::ReleaseCall>& releases) {
+    std::map<const void*, std::string> names;
+    for (const Owned& each : run.owned)
+        names[each.address] = each.name;
+    // The queue releases what a finished submission held on its own thread; only the program's calls count.
+    std::vector<std::string> released;
+    for (const standin::ReleaseCall& call : releases)
+        if (call.thread == std::this_thread::get_id() && names.count(call.object))
+            released.push_back(names[call.object]);
+    return released;
+}
+
 void noteDestroyContext(ImGuiContext*, ImGuiContextHook*) {
     std::vector<std::string> calls = callsBeforeShutdown;
-    for (const std::string& call : standin::stopCallTrace())
+    std::vector<std::string> shutdownCalls = standin::stopCallTrace();
+    for (const std::string& call : shutdownCalls)
         calls.push_back(call);
+    std::erase_if(shutdownCalls, [](const std::string& call) {
+        return call != "ID3D12CommandQueue::Signal" && call.rfind("ImGui_Impl", 0) != 0;
+    });
+    run.shutdownCallsBeforeDestroyContext = shutdownCalls;
+    run.releasedBeforeDestroyContext = ownedReleased(standin::releaseCalls());
+    run.completedAtDestroyContext = fence->GetCompletedValue();
     run.backEndCallsBeforeDestroyContext = backEndCalls(calls);
     run.backEndsGoneAtDestroyContext = ImGui::GetIO().BackendRendererUserData == nullptr &&
                                        ImGui::GetIO().BackendPlatformUserData == nullptr;
@@ -178,12 +235,18 @@ void observedShutdown() {
     hook.Callback = noteDestroyContext;
     ImGui::AddContextHook(ImGui::GetCurrentContext(), &hook);
 
+    run.readbackMapsBeforeShutdown = standin::mapCount(readbackHeap);
+    run.fenceEventOpenBeforeShutdown = standin::eventIsOpen(fenceEvent);
+
     callsBeforeShutdown = standin::stopCallTrace();
     standin::startCallTrace();
     standin::recordReleaseCalls(true);
     shutdown();
     standin::recordReleaseCalls(false);
     run.releases = standin::releaseCalls();
+    // The test's own reference keeps the read-back heap alive to look at.
+    run.readbackMapsAfterShutdown = standin::mapCount(readbackHeap);
+    run.fenceEventOpenAfterShutdown = standin::eventIsOpen(fenceEvent);
 }
 
 class ShutdownTest : public testing::Test {
@@ -225,19 +288,24 @@ TEST_F(ShutdownTest, RunsAfterExactlyOneFrameFollowingTheQuitMessage) {
 }
 
 TEST_F(ShutdownTest, ReleasesItsObjectsOnceEachInTheOrderOfItsSteps) {
-    std::map<const void*, std::string> names;
     std::vector<std::string> expected;
-    for (const Owned& each : run.owned) {
-        names[each.address] = each.name;
+    for (const Owned& each : run.owned)
         expected.push_back(each.name);
-    }
     ASSERT_EQ(run.owned.size(), 29u) << "every object shutdown releases was made";
-    // The queue releases what a finished submission held on its own thread; only the program's calls count.
-    std::vector<std::string> released;
-    for (const standin::ReleaseCall& call : run.releases)
-        if (call.thread == std::this_thread::get_id() && names.count(call.object))
-            released.push_back(names[call.object]);
-    EXPECT_EQ(released, expected);
+    EXPECT_EQ(ownedReleased(run.releases), expected);
+    EXPECT_EQ(run.readbackMapsBeforeShutdown, 1);
+    EXPECT_EQ(run.readbackMapsAfterShutdown, 0) << "the read-back heap is unmapped";
+    EXPECT_TRUE(run.fenceEventOpenBeforeShutdown);
+    EXPECT_FALSE(run.fenceEventOpenAfterShutdown) << "the fence's event is closed";
+}
+
+// Steps 1 to 3 come before any release: the GPU wait, then the back ends and the context.
+TEST_F(ShutdownTest, WaitsForTheGpuAndShutsTheBackEndsDownBeforeReleasingAnything) {
+    const std::vector<std::string> expected = {"ID3D12CommandQueue::Signal", "ImGui_ImplDX12_Shutdown",
+                                               "ImGui_ImplWin32_Shutdown"};
+    EXPECT_EQ(run.shutdownCallsBeforeDestroyContext, expected);
+    EXPECT_EQ(run.completedAtDestroyContext, run.shutdownWaitValue);
+    EXPECT_TRUE(run.releasedBeforeDestroyContext.empty()) << joined(run.releasedBeforeDestroyContext);
 }
 
 TEST_F(ShutdownTest, TheAllocatorIsClearedBeforeTheBackEndsShutDownInOrder) {
@@ -277,6 +345,16 @@ TEST_F(ShutdownTest, LeavesNoObjectItOwnsAlive) {
                 ADD_FAILURE() << each.name << " (" << live.kind << " \"" << live.name << "\") is still alive";
     }
     EXPECT_EQ(deviceReferences, children) << "only the objects the process keeps hold the device";
+}
+
+TEST_F(ShutdownTest, LeavesWhatTheProcessKeepsAlive) {
+    ASSERT_GE(run.kept.size(), 16u) << "the sample scene has its buffers, structures and shadow objects";
+    std::vector<standin::LiveObject> live = standin::liveObjects();
+    for (const Owned& each : run.kept)
+        EXPECT_TRUE(
+            std::any_of(live.begin(), live.end(),
+                        [&](const standin::LiveObject& object) { return object.object == each.address; }))
+            << each.name << " was released";
 }
 
 } // namespace

@@ -73,15 +73,19 @@ inline std::vector<DrawnLine> drawnText(const ImDrawData* data, const char* wind
     return lines;
 }
 
-// The runs of every line, joined by " | ", one line per entry: easy to compare and to read in a failure.
+// A line's runs joined by " | ": easy to compare and to read in a failure.
+inline std::string lineText(const DrawnLine& line) {
+    std::string text;
+    for (const std::string& run : line.runs)
+        text += (text.empty() ? "" : " | ") + run;
+    return text;
+}
+
+// The text of every line, one line per entry.
 inline std::vector<std::string> drawnLines(const ImDrawData* data, const char* window) {
     std::vector<std::string> texts;
-    for (const DrawnLine& line : drawnText(data, window)) {
-        std::string text;
-        for (const std::string& run : line.runs)
-            text += (text.empty() ? "" : " | ") + run;
-        texts.push_back(text);
-    }
+    for (const DrawnLine& line : drawnText(data, window))
+        texts.push_back(lineText(line));
     return texts;
 }
 
@@ -129,6 +133,31 @@ inline bool checkboxTicked(const ImDrawData* data, const char* window, const std
         for (const ImDrawVert& vertex : list->VtxBuffer)
             if (vertex.col == tick && vertex.pos.x < place.x && vertex.pos.x > place.x - 2 * size &&
                 std::fabs(vertex.pos.y - (place.y + ImGui::GetFontSize() / 2)) < size / 2)
+                return true;
+    }
+    return false;
+}
+
+// Whether a separator (a line in the style's separator colour) was drawn between two lines of a window's
+// text, each given as drawnLines shows it.
+inline bool separatorBetween(const ImDrawData* data, const char* window, const std::string& above,
+                             const std::string& below) {
+    float aboveBottom = -1, belowTop = -1;
+    for (const DrawnLine& line : drawnText(data, window)) {
+        if (lineText(line) == above)
+            aboveBottom = line.y + ImGui::GetFontSize();
+        if (lineText(line) == below)
+            belowTop = line.y - ImGui::GetStyle().FramePadding.y; // a widget's frame starts above its text
+    }
+    if (aboveBottom < 0 || belowTop < aboveBottom)
+        return false;
+    const ImU32 separator = ImGui::GetColorU32(ImGuiCol_Separator);
+    for (int l = 0; l < data->CmdListsCount; ++l) {
+        const ImDrawList* list = data->CmdLists[l];
+        if (!list->_OwnerName || std::string(list->_OwnerName) != window)
+            continue;
+        for (const ImDrawVert& vertex : list->VtxBuffer)
+            if (vertex.col == separator && vertex.pos.y > aboveBottom && vertex.pos.y < belowTop)
                 return true;
     }
     return false;

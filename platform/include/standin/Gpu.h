@@ -79,6 +79,8 @@ std::vector<uint8_t> readResource(ID3D12Resource* resource, UINT subresource = 0
 // The queue-level state of a subresource after everything submitted so far.
 D3D12_RESOURCE_STATES resourceState(ID3D12Resource* resource, UINT subresource = 0);
 std::string resourceName(ID3D12Resource* resource);
+// How many Map calls of the resource (any subresource) no Unmap has matched yet.
+int mapCount(ID3D12Resource* resource);
 
 // ---- Descriptors ----
 

@@ -16,6 +16,10 @@ void setWindowCreationFails(bool fails);
 // high-resolution counter.
 void setPerformanceCounterFails(bool fails);
 
+// Whether an event handle that CreateEventW returned is still open (not yet given to CloseHandle). Closing
+// a handle that is not open, or waiting on one, is a validation finding.
+bool eventIsOpen(HANDLE handle);
+
 // A window class as RegisterClassExW registered it; `registered` is false when no class has the name.
 struct WindowClassInfo {
     bool registered = false;

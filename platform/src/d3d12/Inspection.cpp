@@ -39,6 +39,12 @@ std::string resourceName(ID3D12Resource* resource) {
     return storage ? storage->name : "";
 }
 
+int mapCount(ID3D12Resource* resource) {
+    auto storage = storageOf(resource);
+    std::lock_guard lock(gpuMutex());
+    return storage ? storage->mapCount : 0;
+}
+
 DescriptorContents descriptorAt(D3D12_CPU_DESCRIPTOR_HANDLE handle) {
     std::lock_guard lock(gpuMutex());
     uint32_t slot = 0;

@@ -2,12 +2,14 @@
 #include <windows.h>
 
 #include "common/CallTrace.h"
+#include "standin/Gpu.h"
 #include "standin/WindowSystem.h"
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <unordered_set>
 
 namespace {
 
@@ -18,8 +20,50 @@ struct Event {
     bool manualReset = false;
 };
 
-Event* toEvent(HANDLE handle) {
-    return static_cast<Event*>(handle);
+// The events made and not yet closed. A handle that is not listed is never dereferenced, so a call through
+// a closed handle cannot touch freed memory. Never destroyed: handles are closed during static destruction
+// too.
+struct OpenEvents {
+    std::mutex mutex;
+    std::unordered_set<HANDLE> handles;
+};
+
+OpenEvents& openEvents() {
+    static OpenEvents* instance = new OpenEvents;
+    return *instance;
+}
+
+bool isOpen(HANDLE handle) {
+    OpenEvents& open = openEvents();
+    std::lock_guard lock(open.mutex);
+    return open.handles.count(handle) != 0;
+}
+
+// The event a handle names, or null for a handle that is null, closed or never made (reported, naming the
+// call, unless null).
+Event* toEvent(HANDLE handle, const char* call) {
+    if (handle && isOpen(handle))
+        return static_cast<Event*>(handle);
+    if (handle)
+        standin::reportValidationError(
+            std::string(call) + ": the handle is not open (closed already, or not made by CreateEventW)");
+    return nullptr;
+}
+
+// Runs `change` on the event a handle names while the list's lock is held, so that a close on another
+// thread cannot free the event meanwhile; false for a handle that is not open.
+template <class Change> bool changeOpenEvent(HANDLE handle, Change change) {
+    OpenEvents& open = openEvents();
+    std::lock_guard listLock(open.mutex);
+    if (!handle || !open.handles.count(handle))
+        return false;
+    Event* event = static_cast<Event*>(handle);
+    {
+        std::lock_guard lock(event->mutex);
+        change(*event);
+    }
+    event->changed.notify_all();
+    return true;
 }
 
 // 100 ns ticks, the resolution Windows reports on current machines.
@@ -35,6 +79,10 @@ void setPerformanceCounterFails(bool fails) {
     counterFails = fails;
 }
 
+bool eventIsOpen(HANDLE handle) {
+    return handle && isOpen(handle);
+}
+
 } // namespace standin
 
 extern "C" {
@@ -44,34 +92,28 @@ HANDLE WINAPI CreateEventW(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialS
     Event* event = new Event;
     event->manualReset = manualReset != FALSE;
     event->signaled = initialState != FALSE;
+    OpenEvents& open = openEvents();
+    std::lock_guard lock(open.mutex);
+    open.handles.insert(event);
     return event;
 }
 
+// A fence may set an event that the program closed while the fence still waited for a value: on Windows the
+// call then fails, unnoticed.
 BOOL WINAPI SetEvent(HANDLE handle) {
-    if (!handle)
-        return FALSE;
-    Event* event = toEvent(handle);
-    {
-        std::lock_guard lock(event->mutex);
-        event->signaled = true;
-    }
-    event->changed.notify_all();
-    return TRUE;
+    return changeOpenEvent(handle, [](Event& event) { event.signaled = true; }) ? TRUE : FALSE;
 }
 
 BOOL WINAPI ResetEvent(HANDLE handle) {
-    if (!handle)
-        return FALSE;
-    Event* event = toEvent(handle);
-    std::lock_guard lock(event->mutex);
-    event->signaled = false;
-    return TRUE;
+    return changeOpenEvent(handle, [](Event& event) { event.signaled = false; }) ? TRUE : FALSE;
 }
 
+// On Windows a wait through a closed handle fails, or waits on whatever object the handle has been reused
+// for since.
 DWORD WINAPI WaitForSingleObjectEx(HANDLE handle, DWORD milliseconds, BOOL) {
-    if (!handle)
+    Event* event = toEvent(handle, "WaitForSingleObjectEx");
+    if (!event)
         return WAIT_FAILED;
-    Event* event = toEvent(handle);
     std::unique_lock lock(event->mutex);
     auto isSignaled = [event] { return event->signaled; };
     if (milliseconds == INFINITE)
@@ -91,10 +133,18 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     return WaitForSingleObjectEx(handle, milliseconds, FALSE);
 }
 
+// A second close of the same handle is reported: on Windows it fails, or closes whatever object the handle
+// has been reused for since.
 BOOL WINAPI CloseHandle(HANDLE handle) {
-    if (!handle)
+    Event* event = toEvent(handle, "CloseHandle");
+    if (!event)
         return FALSE;
-    delete toEvent(handle);
+    {
+        OpenEvents& open = openEvents();
+        std::lock_guard lock(open.mutex);
+        open.handles.erase(handle);
+    }
+    delete event;
     return TRUE;
 }
 

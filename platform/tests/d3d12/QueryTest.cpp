@@ -26,6 +26,7 @@ protected:
 TEST_F(QueryTest, TimestampsRiseAndStatisticsResolveToZero) {
     uint8_t* mapped = nullptr;
     ASSERT_EQ(readback->Map(0, nullptr, reinterpret_cast<void**>(&mapped)), S_OK);
+    EXPECT_EQ(mapCount(readback), 1);
     std::memset(mapped, 0xcd, 544);
     ID3D12Resource* upload = buffer(D3D12_HEAP_TYPE_UPLOAD, 1 << 20, D3D12_RESOURCE_STATE_GENERIC_READ);
     ID3D12Resource* target = buffer(D3D12_HEAP_TYPE_DEFAULT, 1 << 20, D3D12_RESOURCE_STATE_COMMON);
@@ -53,6 +54,7 @@ TEST_F(QueryTest, TimestampsRiseAndStatisticsResolveToZero) {
     ASSERT_EQ(queue->GetTimestampFrequency(&frequency), S_OK);
     EXPECT_GT(frequency, 0u);
     readback->Unmap(0, nullptr);
+    EXPECT_EQ(mapCount(readback), 0);
 }
 
 TEST_F(QueryTest, ResolvingQueriesNeverIssuedIsReported) {

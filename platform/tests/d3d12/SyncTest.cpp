@@ -1,6 +1,8 @@
 // Fences, events and the queue worker's ordering.
 #include "d3d12/GpuFixture.h"
 
+#include "standin/WindowSystem.h"
+
 #include <cstring>
 
 using namespace standin;
@@ -81,6 +83,26 @@ TEST_F(GpuTest, SignalThatMovesTheFenceBackIsReported) {
     EXPECT_NE(validationErrors()[0].find("backwards"), std::string::npos);
     ASSERT_EQ(fence->Signal(0), S_OK);
     EXPECT_EQ(errors(), 2u);
+}
+
+TEST_F(GpuTest, AClosedEventCannotBeClosedOrWaitedOnAgainAndAFenceSettingItIsIgnored) {
+    HANDLE closed = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    EXPECT_TRUE(eventIsOpen(closed));
+    ASSERT_EQ(fence->SetEventOnCompletion(7, closed), S_OK);
+    EXPECT_TRUE(CloseHandle(closed));
+    EXPECT_FALSE(eventIsOpen(closed));
+    EXPECT_EQ(errors(), 0u);
+    ASSERT_EQ(fence->Signal(7), S_OK); // sets the closed event, as a fence may after a close
+    EXPECT_EQ(errors(), 0u);
+
+    EXPECT_FALSE(CloseHandle(closed));
+    EXPECT_EQ(WaitForSingleObjectEx(closed, INFINITE, FALSE), WAIT_FAILED);
+    ASSERT_EQ(errors(), 2u);
+    EXPECT_EQ(validationErrors()[0].rfind("CloseHandle: the handle is not open", 0), 0u)
+        << validationErrors()[0];
+    EXPECT_EQ(validationErrors()[1].rfind("WaitForSingleObjectEx: the handle is not open", 0), 0u)
+        << validationErrors()[1];
+    EXPECT_TRUE(eventIsOpen(event)) << "other events stay open";
 }
 
 TEST(GpuObjects, EveryObjectIsFreedByItsLastRelease) {
