@@ -149,6 +149,12 @@ TEST_F(AccelerationStructuresTest, EveryAcceptedPrimitiveGetsItsIndicesAndPositi
     ASSERT_EQ(built.size(), 2u) << "one per mesh, no top level";
     ASSERT_EQ(built[0].geometries.size(), 2u);
     ASSERT_EQ(built[1].geometries.size(), 1u);
+    for (const standin::RecordedCommand& bottom : built) {
+        EXPECT_EQ(bottom.build.Inputs.Type, D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_BOTTOM_LEVEL);
+        EXPECT_EQ(bottom.build.Inputs.Flags,
+                  D3D12_RAYTRACING_ACCELERATION_STRUCTURE_BUILD_FLAG_PREFER_FAST_TRACE);
+        EXPECT_EQ(bottom.build.SourceAccelerationStructureData, 0u) << "a build, not an update";
+    }
     struct Expected {
         std::vector<uint32_t> indices;
         std::vector<float> positions;
