@@ -2,6 +2,7 @@
 // instances of the default scene's node tree, the paths without a top-level structure, and the checked calls.
 #include "scene/AccelerationStructures.h"
 
+#include "EmptyAttributeFile.h"
 #include "SceneFixture.h"
 
 #include <standin/Gpu.h>
@@ -285,6 +286,17 @@ TEST_F(AccelerationStructuresTest, AMeshWithoutGeometryStillGetsAStructureAndIns
     ASSERT_EQ(instanceDescCount, 1u);
     EXPECT_EQ(mappedInstances()[0].AccelerationStructure, blasList[0]->GetGPUVirtualAddress());
     EXPECT_EQ(srvHeap.count, 0u);
+}
+
+TEST_F(AccelerationStructuresTest, APrimitiveWhoseFirstAttributeHasNoElementsIsLeftOut) {
+    EmptyAttributeFile file;
+    testing::internal::CaptureStdout();
+    buildAccelerationStructures(&file.data);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Invalid primitive type or no indices\nNo instances gefunden!\n");
+    EXPECT_EQ(srvHeap.count, 0u) << "no buffers for it";
+    ASSERT_FALSE(builds().empty());
+    EXPECT_EQ(builds()[0].geometries.size(), 0u);
 }
 
 TEST_F(AccelerationStructuresTest, ScratchSizesOfZeroStillGetBuffers) {
