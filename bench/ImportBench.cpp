@@ -2,8 +2,9 @@
 // mesh pass, over two generated scenes of 1,048,576 triangles (eight meshes of one primitive each, and the
 // same triangles as one primitive). Reported apart: the time inside meshoptimizer and the project's own time
 // (our meshopt_optimizeMeshlet, where the build uses it, counts as our own), and the import's peak memory
-// against the final buffers (the four lists that the mesh pass hands on). A second benchmark parses files of
-// many named nodes, whose time per node stays flat when parsing is linear.
+// against the final buffers (the four lists that the mesh pass hands on), with the page faults of one import
+// beside them. A second benchmark parses files of many named nodes, whose time per node stays flat when
+// parsing is linear.
 //
 // meshoptimizer's calls are timed through link-time wrappers (see bench/CMakeLists.txt), so the import runs
 // exactly as the program runs it.
@@ -14,6 +15,7 @@
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <meshoptimizer.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -70,6 +72,14 @@ double statusBytes(const char* field) {
         if (line.compare(0, length, field) == 0 && line[length] == ':')
             return std::stod(line.substr(length + 1)) * 1024.0;
     return 0.0;
+}
+
+// Page faults the process has taken so far. Each first touch of fresh memory is one; where a fault is costly
+// (in some virtual machines it costs tens of microseconds) they can be most of the import's own time.
+long pageFaults() {
+    rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt + usage.ru_majflt;
 }
 
 // Starts the peak resident size (VmHWM) over from the current size.
@@ -206,11 +216,14 @@ void Import(benchmark::State& state, bool onePrimitive, const char* name) {
     std::fill(std::begin(callSeconds), std::end(callSeconds), 0.0);
     double importSeconds = 0.0;
     size_t meshlets = 0;
+    long faults = 0;
     for (auto _ : state) {
+        const long faultsBefore = pageFaults();
         auto start = std::chrono::steady_clock::now();
         cgltf_data* data = loadGltf(path.c_str());
         MeshPassResult result = importGeometry(data);
         importSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        faults += pageFaults() - faultsBefore;
         benchmark::DoNotOptimize(result);
         state.PauseTiming();
         meshlets = 0;
@@ -237,6 +250,7 @@ void Import(benchmark::State& state, bool onePrimitive, const char* name) {
     state.counters["buffers_MB"] = memory.bufferBytes / 1e6;
     state.counters["peak_per_buffers"] = memory.peakBytes / memory.bufferBytes;
     state.counters["meshlets"] = double(meshlets);
+    state.counters["page_faults"] = double(faults) / iterations;
     ratios[name] = {ownSeconds / meshoptSeconds, memory.peakBytes / memory.bufferBytes};
 }
 

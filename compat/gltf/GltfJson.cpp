@@ -187,10 +187,12 @@ void toAttributeType(const std::string& name, cgltf_attribute_type* type, cgltf_
             *type = known.type;
     if (*type == cgltf_attribute_type_invalid || underscore == std::string::npos)
         return;
-    // The set index is the number after the underscore, read as atoi reads it (an optional sign, then the
-    // digits up to the first other character). One that is negative or does not fit in cgltf_int leaves the
-    // attribute without a known kind; the file is still read.
+    // The set index is the number after the underscore, read as atoi reads it (white space, an optional
+    // sign, then the digits up to the first other character). One that is negative or does not fit in
+    // cgltf_int leaves the attribute without a known kind; the file is still read.
     size_t at = underscore + 1;
+    while (at < name.size() && (name[at] == ' ' || (name[at] >= '\t' && name[at] <= '\r')))
+        ++at;
     const bool negative = at < name.size() && name[at] == '-';
     if (at < name.size() && (name[at] == '-' || name[at] == '+'))
         ++at;

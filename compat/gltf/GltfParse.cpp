@@ -124,7 +124,7 @@ cgltf_result readFile(Storage& storage, const char* path, cgltf_size* size, void
     std::FILE* file = std::fopen(path, "rb");
     if (!file)
         return cgltf_result_file_not_found;
-    void* block = storage.allocate<uint8_t>(*size);
+    void* block = storage.allocateBytes(*size);
     bool complete = *size == 0 || std::fread(block, 1, *size, file) == *size;
     std::fclose(file);
     if (!complete)

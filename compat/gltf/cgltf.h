@@ -10,8 +10,13 @@
  *   do; its alloc_func and file.read stay empty.
  * - cgltf_parse copies the input, so the caller may release its memory as soon as the call returns (cgltf
  *   keeps pointers into it: code meant for both keeps it alive as long as the data).
+ * - cgltf_options.json_token_count is ignored: the JSON parser needs no token count, so a count too small
+ *   for the file does not make the parse fail.
  * - A number written "-0" (no fraction, no exponent) reads as +0.0f; cgltf reads -0.0f. "-0.0" reads as
  *   -0.0f in both.
+ * - Integer properties (indices, counts, offsets, modes) must be whole, non-negative numbers that fit
+ *   their type ("3.0" reads as 3); cgltf_parse refuses a file with any other value there (with
+ *   cgltf_result_invalid_gltf) instead of reading its text as a C conversion to an integer would.
  * - A file that is refused may be refused by a different call (cgltf_parse rather than cgltf_validate, say)
  *   and with a different error code; which files load and what their data read as is meant to be the same.
  */

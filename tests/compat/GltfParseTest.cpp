@@ -62,6 +62,31 @@ TEST(GltfParse, EveryBufferSourceGivesTheSameData) {
     }
 }
 
+TEST(GltfParse, FilesOfSeveralMegabytesArriveWholeAndReleaseEarly) {
+    // Large files are read into blocks of their own: every byte arrives, and a buffer's bytes can be freed
+    // through the data's memory options before the rest of the data.
+    TempFolder folder(testName());
+    std::vector<float> positions(3 * 400000);
+    for (size_t i = 0; i < positions.size(); ++i)
+        positions[i] = float(i % 1000) * 0.25f + float(i / 1000);
+    GltfBuilder builder;
+    builder.addMesh(Json::array({primitive({{"POSITION", builder.addData(positions, "VEC3")}})}));
+    folder.write("big.bin", builder.bin);
+    for (const std::string& path : {folder.write("big.gltf", builder.json(BufferStorage::File, "big.bin")),
+                                    folder.write("big.glb", builder.glb())}) {
+        SCOPED_TRACE(path);
+        Loaded loaded = loadFromFile(path);
+        ASSERT_EQ(loaded.failedStep, Step::None) << loaded.result;
+        EXPECT_EQ(unpackPositions(*loaded.data), positions);
+        cgltf_buffer& buffer = loaded.data->buffers[0];
+        if (buffer.data_free_method == cgltf_data_free_method_memory_free) {
+            loaded.data->memory.free_func(loaded.data->memory.user_data, buffer.data);
+            buffer.data = nullptr;
+        }
+        EXPECT_EQ(loaded.data->accessors[0].count, 400000u);
+    }
+}
+
 TEST(GltfParse, BufferFileNamesArePercentDecodedAndFoundBesideTheFile) {
     TempFolder folder(testName());
     GltfBuilder builder = triangle();
@@ -193,6 +218,9 @@ TEST(GltfParse, AttributeNamesGiveKindAndSetIndex) {
         {"TEXCOORD_12", cgltf_attribute_type_texcoord, 12},
         {"COLOR_1", cgltf_attribute_type_color, 1},
         {"TEXCOORD_2147483647", cgltf_attribute_type_texcoord, INT_MAX},
+        {"TEXCOORD_ 3", cgltf_attribute_type_texcoord, 3},
+        {"TEXCOORD_+4x", cgltf_attribute_type_texcoord, 4},
+        {"COLOR_\t-0", cgltf_attribute_type_color, 0},
         {"TEXCOORD_-1", cgltf_attribute_type_invalid, 0},
         {"JOINTS_-7", cgltf_attribute_type_invalid, 0},
         {"TEXCOORD_2147483648", cgltf_attribute_type_invalid, 0},
@@ -246,15 +274,20 @@ TEST(GltfParse, NumbersRoundToTheNearestFloat) {
 }
 
 TEST(GltfParse, GlbChunksEndWhereTheDataEndsNotWhereTheHeaderSays) {
-    // A header length that stops after the JSON chunk does not hide the BIN chunk that follows it.
-    std::vector<uint8_t> glb = triangle().glb();
+    // A header length that stops short of the data hides no chunk: wherever it ends (within the JSON chunk,
+    // before the BIN chunk's header, within that header or within the BIN data), the chunk loads whole.
+    const std::vector<uint8_t> whole = triangle().glb();
     uint32_t jsonLength = 0;
-    std::memcpy(&jsonLength, &glb[12], 4);
-    const uint32_t shortLength = 20 + jsonLength;
-    std::memcpy(&glb[8], &shortLength, 4);
-    Loaded loaded = loadFromMemory(glb);
-    ASSERT_EQ(loaded.failedStep, Step::None) << loaded.result;
-    EXPECT_EQ(unpackPositions(*loaded.data), trianglePositions);
+    std::memcpy(&jsonLength, &whole[12], 4);
+    const uint32_t binHeader = 20 + jsonLength;
+    for (uint32_t shortLength : {20u, binHeader, binHeader + 4, binHeader + 8 + 1}) {
+        SCOPED_TRACE(shortLength);
+        std::vector<uint8_t> glb = whole;
+        std::memcpy(&glb[8], &shortLength, 4);
+        Loaded loaded = loadFromMemory(glb);
+        ASSERT_EQ(loaded.failedStep, Step::None) << loaded.result;
+        EXPECT_EQ(unpackPositions(*loaded.data), trianglePositions);
+    }
 }
 
 TEST(GltfParse, ChildrenKnowTheirParent) {

@@ -52,7 +52,8 @@ TEST(DenoiseProgramTest, EmbeddedProgramIsTheCurrentSourceAsTheBuildCompilesIt) 
     }
 }
 
-// The shared ray-tracing root signature gives the program only its u0 and t1 tables.
+// The shared ray-tracing root signature gives the program only its u0 and t1 tables; it runs 16 x 16 threads
+// per group, as the dispatch's group count assumes, and has no signatures.
 TEST(DenoiseProgramTest, EmbeddedProgramReadsOnlyTheTwoTablesOfTheSharedRootSignature) {
     if (!standin::realShaderCompilerFound())
         GTEST_SKIP() << "no real shader compiler to read the program's DXIL with";
@@ -61,6 +62,10 @@ TEST(DenoiseProgramTest, EmbeddedProgramReadsOnlyTheTwoTablesOfTheSharedRootSign
     ASSERT_EQ(reflection.entries.size(), 1u);
     const standin::ShaderEntry& program = reflection.entries[0];
     EXPECT_EQ(program.stage, "cs");
+    EXPECT_EQ(std::vector<uint32_t>(program.threadGroup, program.threadGroup + 3),
+              (std::vector<uint32_t>{16, 16, 1}));
+    EXPECT_TRUE(program.inputs.empty());
+    EXPECT_TRUE(program.outputs.empty());
     EXPECT_TRUE(program.constantBuffers.empty());
     EXPECT_FALSE(program.indexesResourceHeap);
     std::vector<std::string> bindings;

@@ -230,8 +230,14 @@ TEST_F(RaytracingPipelineTest, ARefusedRootSignatureIsWrittenToTheDebuggerOutput
         EXPECT_STREQ(error.what(), "pipeline denoise creation failed");
     }
 
-    // A refused serialisation that gives no error text writes nothing.
+    // A refused serialisation writes the serialiser's error text as it stands, and nothing when it gives
+    // none.
     standin::clearFailures();
+    standin::clearDebugOutput();
+    standin::refuseNextRootSignatureSerialization("the description is refused");
+    createRaytracingRootSignature();
+    EXPECT_EQ(rtRootSignature, nullptr);
+    EXPECT_EQ(standin::debugOutput(), "Root signature serialization error: the description is refused");
     standin::clearDebugOutput();
     standin::failCall("D3D12SerializeRootSignature");
     createRaytracingRootSignature();

@@ -61,6 +61,8 @@ void expectTexture(ID3D12Resource* texture, const char* name, DXGI_FORMAT format
     EXPECT_EQ(desc.DepthOrArraySize, 1u);
     EXPECT_EQ(desc.MipLevels, 1u);
     EXPECT_EQ(desc.SampleDesc.Count, 1u);
+    EXPECT_EQ(desc.SampleDesc.Quality, 0u);
+    EXPECT_EQ(desc.Layout, D3D12_TEXTURE_LAYOUT_UNKNOWN);
     EXPECT_EQ(desc.Flags, D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
     D3D12_HEAP_PROPERTIES heap = {};
     texture->GetHeapProperties(&heap, nullptr);
@@ -177,12 +179,13 @@ TEST_F(RaytracingConstantsTest, TheFreeCameraGivesEveryCameraField) {
 TEST_F(RaytracingConstantsTest, TheFlyThroughGivesOnlyThePositionAndDirection) {
     camera.front = {0.0f, 0.5f, -2.0f};
     camera.fov = 60.0f;
+    camera.up = {0.0f, 0.0f, 1.0f}; // never so in the program, but it shows where the field comes from
     updateRaytracingConstants(camera, flyThrough, true, frameConstants);
     const RaytracingConstants record = recordOf(slotBytes());
     expectVec3(record.cameraPosition, {3.0f, 4.0f, -5.0f});
     expectVec3(record.cameraDirection, {0.0f, -2.0f, 6.0f});
     EXPECT_FLOAT_EQ(record.fov, 60.0f);
-    expectVec3(record.cameraUp, {0.0f, 1.0f, 0.0f});
+    expectVec3(record.cameraUp, {0.0f, 0.0f, 1.0f});
     // From the free camera's front (0, 0.5, -2): (front.z, 0, -front.x) made unit.
     expectVec3(record.cameraRight, {-1.0f, 0.0f, 0.0f});
 }

@@ -45,6 +45,8 @@ std::string windowsStyle(std::string path) {
 } // namespace
 
 TEST_F(GltfLoad, EachFailingStepPrintsItsCallAndEndsWithCodeOne) {
+    GltfBuilder unknownMode = triangle(); // a primitive that cgltf_validate refuses
+    unknownMode.root["meshes"][0]["primitives"][0]["mode"] = 7;
     struct Case {
         const char* name;
         std::string path;
@@ -58,6 +60,8 @@ TEST_F(GltfLoad, EachFailingStepPrintsItsCallAndEndsWithCodeOne) {
          "cgltf_load_buffers(&options, data, filePath) failed\n"},
         {"index beyond the vertices",
          folder.write("badindex.gltf", triangle({0, 1, 3}).json(BufferStorage::DataUri)),
+         "cgltf_validate(data) failed\n"},
+        {"primitive of an unknown mode", folder.write("mode7.gltf", unknownMode.json(BufferStorage::DataUri)),
          "cgltf_validate(data) failed\n"},
     };
     for (const Case& c : cases) {

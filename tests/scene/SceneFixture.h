@@ -28,12 +28,16 @@ protected:
         SetUp();
     }
 
-    // Parsed, loaded and validated; a file that is not fails the test.
+    // Parsed, loaded and validated; a file that is not fails the test. The text it was parsed from stays
+    // with the fixture, which outlives the data: cgltf keeps pointers into it.
     fixture::GltfPointer load(const fixture::GltfBuilder& builder) {
         fixture::Loaded loaded = fixture::loadFromMemory(builder.json(fixture::BufferStorage::DataUri));
         EXPECT_EQ(loaded.failedStep, fixture::Step::None);
+        sources.push_back(std::move(loaded.source));
         return std::move(loaded.data);
     }
 
     fixture::TempFolder folder{"scene"};
+    // Moved in whole, so each keeps its block where the data points.
+    std::vector<std::vector<uint8_t>> sources;
 };

@@ -58,6 +58,8 @@ void failNextDxcCompile(HRESULT result);
 
 // True when the build found a real compiler and its library loads.
 bool realShaderCompilerFound();
+// True when the build found a real compiler, whether or not its library loads.
+bool realShaderCompilerBuilt();
 // Tests of the stand-in's own compiler switch the real one off; switching it on again has an effect only
 // where one is found.
 void useRealShaderCompiler(bool use);

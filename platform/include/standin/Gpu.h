@@ -36,6 +36,10 @@ void clearValidationErrors();
 // ("ID3D12CommandAllocator::Reset", "ID3D12CommandQueue::Signal").
 void failCall(const std::string& call, bool always = false, HRESULT result = E_FAIL, unsigned skip = 0);
 void clearFailures();
+// The next root-signature serialisation refuses its description as the runtime's serialiser refuses an
+// invalid one: E_INVALIDARG, with an error blob that says why ("Root signature serialization error: " and
+// the reason). resetGpu clears it.
+void refuseNextRootSignatureSerialization(const std::string& reason);
 // The hardware adapter refuses D3D12CreateDevice (the program must fall back to WARP).
 void setHardwareAdapterRefusesDevice(bool refuses);
 // EnumAdapters1 lists a software adapter before the hardware adapter.

@@ -37,9 +37,10 @@ void CommandList::DispatchRays(const D3D12_DISPATCH_RAYS_DESC* desc) {
         uint64_t start, size, stride;
         bool required;
     };
+    // The ray-generation record is one record and has no stride; its size need not be a multiple of 32.
     const Table tables[] = {
         {"the ray-generation record", desc->RayGenerationShaderRecord.StartAddress,
-         desc->RayGenerationShaderRecord.SizeInBytes, desc->RayGenerationShaderRecord.SizeInBytes, true},
+         desc->RayGenerationShaderRecord.SizeInBytes, 0, true},
         {"the miss table", desc->MissShaderTable.StartAddress, desc->MissShaderTable.SizeInBytes,
          desc->MissShaderTable.StrideInBytes, false},
         {"the hit-group table", desc->HitGroupTable.StartAddress, desc->HitGroupTable.SizeInBytes,

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <utility>
 
 namespace standin {
 
@@ -29,6 +30,7 @@ struct State {
     std::map<uint64_t, std::weak_ptr<HeapStorage>> heapsByCpu, heapsByGpu;
     std::vector<std::string> findings;
     std::map<std::string, FailureControl> failures;
+    std::string serializationRefusal; // empty: none
     bool hardwareRefuses = false;
     bool softwareFirst = false;
     unsigned delay = 0;
@@ -228,6 +230,16 @@ void clearFailures() {
     state().failures.clear();
 }
 
+void refuseNextRootSignatureSerialization(const std::string& reason) {
+    std::lock_guard lock(gpuMutex());
+    state().serializationRefusal = reason;
+}
+
+std::string takeSerializationRefusal() {
+    std::lock_guard lock(gpuMutex());
+    return std::exchange(state().serializationRefusal, std::string());
+}
+
 void setHardwareAdapterRefusesDevice(bool refuses) {
     std::lock_guard lock(gpuMutex());
     state().hardwareRefuses = refuses;
@@ -253,6 +265,7 @@ void resetGpu() {
     State& s = state();
     s.findings.clear();
     s.failures.clear();
+    s.serializationRefusal.clear();
     s.hardwareRefuses = false;
     s.softwareFirst = false;
     s.delay = 0;

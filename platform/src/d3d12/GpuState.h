@@ -43,6 +43,8 @@ std::shared_ptr<HeapStorage> findHeapByGpuHandle(uint64_t handle, uint32_t* slot
 // Whether a control set by failCall makes this call fail now; `call` is "Interface::Method" and matches a
 // control given either that way or as the bare method name. Returns the HRESULT to fail with, or S_OK.
 HRESULT injectedFailure(const char* call);
+// The reason given to refuseNextRootSignatureSerialization, once ("" when none is pending).
+std::string takeSerializationRefusal();
 bool hardwareAdapterRefuses();
 unsigned gpuDelay();
 bool softwareAdapterListedFirst();

@@ -65,6 +65,8 @@ HRESULT serialize(const RootSignatureInfo& info, std::string problem, ID3DBlob**
     if (error)
         *error = nullptr;
     if (problem.empty())
+        problem = takeSerializationRefusal();
+    if (problem.empty())
         problem = validateRootSignature(info);
     if (!problem.empty()) {
         if (error)

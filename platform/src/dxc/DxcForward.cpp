@@ -69,6 +69,10 @@ bool realShaderCompilerFound() {
     return dxc::realCompilerLoaded();
 }
 
+bool realShaderCompilerBuilt() {
+    return dxc::realCompilerBuilt();
+}
+
 void useRealShaderCompiler(bool use) {
     dxc::realCompilerWanted = use;
 }

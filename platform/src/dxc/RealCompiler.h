@@ -12,6 +12,8 @@
 
 namespace standin::dxc {
 
+// True when the build found a real compiler, whether or not its library loads.
+bool realCompilerBuilt();
 // True when the build found a real compiler and its library loads; the first failed load says why on
 // standard error.
 bool realCompilerLoaded();

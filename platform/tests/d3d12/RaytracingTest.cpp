@@ -3,6 +3,7 @@
 #include "d3d12/GpuFixture.h"
 
 #include <cstring>
+#include <functional>
 
 using namespace standin;
 
@@ -83,6 +84,36 @@ protected:
         if (FAILED(device->CreateStateObject(desc, IID_PPV_ARGS(&stateObject))))
             return nullptr;
         return keep(stateObject);
+    }
+
+    // The program's shader table for a pipeline: three records of 64 bytes, the identifier of
+    // "RayGeneration" in the first, that of "Miss" in the second, the third all zero.
+    ID3D12Resource* shaderTable(ID3D12StateObject* stateObject) {
+        ID3D12StateObjectProperties* properties = nullptr;
+        EXPECT_EQ(stateObject->QueryInterface(IID_PPV_ARGS(&properties)), S_OK);
+        uint8_t records[192]{};
+        std::memcpy(records, properties->GetShaderIdentifier(L"RayGeneration"), 32);
+        std::memcpy(records + 64, properties->GetShaderIdentifier(L"Miss"), 32);
+        properties->Release();
+        return upload(records, sizeof records);
+    }
+
+    // One case of a table of rules: what it breaks in the setup, and the one finding that follows (nullptr
+    // for a case that breaks nothing).
+    template <class Setup> struct RuleCase {
+        const char* name;
+        std::function<void(Setup&)> breakRule;
+        const char* finding;
+    };
+
+    // The findings since the last clear are exactly the one a case expects.
+    static void expectFindingOf(const char* finding) {
+        if (!finding) {
+            EXPECT_EQ(errors(), 0u);
+            return;
+        }
+        ASSERT_EQ(errors(), 1u);
+        EXPECT_NE(validationErrors()[0].find(finding), std::string::npos) << validationErrors()[0];
     }
 };
 
@@ -474,14 +505,7 @@ TEST_F(RaytracingTest, DispatchRaysChecksItsShaderTables) {
     ID3D12RootSignature* rootSignature = emptyRootSignature();
     ID3D12StateObject* stateObject = pipeline(rootSignature);
     ASSERT_NE(stateObject, nullptr);
-    ID3D12StateObjectProperties* properties = nullptr;
-    ASSERT_EQ(stateObject->QueryInterface(IID_PPV_ARGS(&properties)), S_OK);
-    uint8_t records[192]{};
-    std::memcpy(records, properties->GetShaderIdentifier(L"RayGeneration"), 32);
-    std::memcpy(records + 64, properties->GetShaderIdentifier(L"Miss"), 32);
-    properties->Release();
-    ID3D12Resource* table = upload(records, sizeof records);
-    D3D12_GPU_VIRTUAL_ADDRESS a = table->GetGPUVirtualAddress();
+    D3D12_GPU_VIRTUAL_ADDRESS a = shaderTable(stateObject)->GetGPUVirtualAddress();
     D3D12_DISPATCH_RAYS_DESC rays{};
     rays.RayGenerationShaderRecord = {a, 32};
     rays.MissShaderTable = {a + 64, 32, 32};
@@ -519,6 +543,75 @@ TEST_F(RaytracingTest, DispatchRaysChecksItsShaderTables) {
     EXPECT_NE(validationErrors()[1].find("does not export"), std::string::npos);
 }
 
+// Each rule of a ray dispatch, broken alone, gives one finding; the dispatch of the program's kind (three
+// 64-byte records, one per table) gives none.
+TEST_F(RaytracingTest, EachDispatchRaysRuleIsCaughtWhenBroken) {
+    ID3D12RootSignature* rootSignature = emptyRootSignature();
+    CD3DX12_ROOT_PARAMETER constants;
+    constants.InitAsConstantBufferView(1);
+    CD3DX12_ROOT_SIGNATURE_DESC otherDesc(1, &constants);
+    ID3DBlob* blob = nullptr;
+    ASSERT_EQ(D3D12SerializeRootSignature(&otherDesc, D3D_ROOT_SIGNATURE_VERSION_1, &blob, nullptr), S_OK);
+    ID3D12RootSignature* other = nullptr;
+    ASSERT_EQ(
+        device->CreateRootSignature(0, blob->GetBufferPointer(), blob->GetBufferSize(), IID_PPV_ARGS(&other)),
+        S_OK);
+    blob->Release();
+    keep(other);
+    ID3D12StateObject* stateObject = pipeline(rootSignature);
+    ASSERT_NE(stateObject, nullptr);
+    const D3D12_GPU_VIRTUAL_ADDRESS a = shaderTable(stateObject)->GetGPUVirtualAddress();
+    ID3D12Resource* released = buffer(D3D12_HEAP_TYPE_UPLOAD, 192, D3D12_RESOURCE_STATE_GENERIC_READ);
+    owned.pop_back();
+    const D3D12_GPU_VIRTUAL_ADDRESS gone = released->GetGPUVirtualAddress();
+    released->Release();
+
+    struct Dispatch {
+        D3D12_DISPATCH_RAYS_DESC rays;
+        ID3D12StateObject* stateObject;
+        ID3D12RootSignature* rootSignature;
+    };
+    const RuleCase<Dispatch> cases[] = {
+        {"nothing broken", [](Dispatch&) {}, nullptr},
+        {"a ray-generation record with 8 bytes of arguments",
+         [](Dispatch& d) { d.rays.RayGenerationShaderRecord.SizeInBytes = 40; }, nullptr},
+        {"a miss table off 64 bytes", [](Dispatch& d) { d.rays.MissShaderTable.StartAddress -= 32; },
+         "the miss table must start on 64 bytes"},
+        {"a hit-group stride off 32 bytes", [](Dispatch& d) { d.rays.HitGroupTable.StrideInBytes = 48; },
+         "the hit-group table's stride must be a multiple of 32 bytes"},
+        {"a hit-group table past the buffer's end",
+         [](Dispatch& d) { d.rays.HitGroupTable.SizeInBytes = 96; },
+         "the hit-group table is not inside one live buffer"},
+        {"a miss table in a released buffer",
+         [gone](Dispatch& d) { d.rays.MissShaderTable.StartAddress = gone + 64; },
+         "the miss table is not inside one live buffer"},
+        {"a ray-generation record shorter than an identifier",
+         [](Dispatch& d) { d.rays.RayGenerationShaderRecord.SizeInBytes = 16; },
+         "the ray-generation record is smaller than one shader identifier"},
+        {"no state object", [](Dispatch& d) { d.stateObject = nullptr; },
+         "no ray-tracing state object is set"},
+        {"no root signature", [](Dispatch& d) { d.rootSignature = nullptr; },
+         "no compute root signature is set"},
+        {"another root signature", [other](Dispatch& d) { d.rootSignature = other; },
+         "not the state object's global root signature"},
+    };
+    for (const RuleCase<Dispatch>& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearValidationErrors();
+        Dispatch d{
+            {{a, 32}, {a + 64, 32, 32}, {a + 128, 32, 32}, {0, 0, 0}, 16, 8, 1}, stateObject, rootSignature};
+        c.breakRule(d);
+        begin();
+        if (d.stateObject)
+            list->SetPipelineState1(d.stateObject);
+        if (d.rootSignature)
+            list->SetComputeRootSignature(d.rootSignature);
+        list->DispatchRays(&d.rays);
+        submit();
+        expectFindingOf(c.finding);
+    }
+}
+
 TEST_F(RaytracingTest, StateObjectRefusesAMissingLibraryAndTwoExportsOfOneName) {
     ID3D12RootSignature* rootSignature = emptyRootSignature();
     auto create = [&](const D3D12_SHADER_BYTECODE& code, std::vector<D3D12_EXPORT_DESC> exports) {
@@ -551,6 +644,63 @@ TEST_F(RaytracingTest, StateObjectRefusesAMissingLibraryAndTwoExportsOfOneName) 
     ASSERT_EQ(errors(), 2u);
     EXPECT_NE(validationErrors()[1].find("'Shadow' is used twice"), std::string::npos)
         << validationErrors()[1];
+}
+
+// Each rule of a ray-tracing pipeline's subobjects, broken alone, refuses the state object with one finding;
+// the four subobjects of the program's pipeline make one without any.
+TEST_F(RaytracingTest, EachStateObjectRuleIsCaughtWhenBroken) {
+    ID3D12RootSignature* rootSignature = emptyRootSignature();
+    const char unreadable[] = "not a library";
+    struct Pipeline {
+        D3D12_SHADER_BYTECODE library;
+        LPCWSTR exported; // the one export listed, or nullptr for every export of the library
+        bool shaderConfig, pipelineConfig;
+        UINT attributeSize, recursionDepth;
+        ID3D12RootSignature* global;
+    };
+    const RuleCase<Pipeline> cases[] = {
+        {"nothing broken", [](Pipeline&) {}, nullptr},
+        {"no shader configuration", [](Pipeline& p) { p.shaderConfig = false; },
+         "needs a shader configuration and a pipeline configuration"},
+        {"no pipeline configuration", [](Pipeline& p) { p.pipelineConfig = false; },
+         "needs a shader configuration and a pipeline configuration"},
+        {"attributes above 32 bytes", [](Pipeline& p) { p.attributeSize = 36; },
+         "MaxAttributeSizeInBytes is above 32"},
+        {"a recursion depth above 31", [](Pipeline& p) { p.recursionDepth = 32; },
+         "MaxTraceRecursionDepth is above 31"},
+        {"no global root signature", [](Pipeline& p) { p.global = nullptr; },
+         "the global root signature is missing"},
+        {"an export the library lacks", [](Pipeline& p) { p.exported = L"ClosestHit"; },
+         "the library does not export 'ClosestHit'"},
+        {"a library whose exports cannot be read",
+         [&unreadable](Pipeline& p) {
+             p.library = {unreadable, sizeof unreadable};
+         },
+         "the library's exports cannot be read"},
+    };
+    for (const RuleCase<Pipeline>& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearValidationErrors();
+        Pipeline p{{LIBRARY, sizeof LIBRARY}, nullptr, true, true, 8, 2, rootSignature};
+        c.breakRule(p);
+        CD3DX12_STATE_OBJECT_DESC desc(D3D12_STATE_OBJECT_TYPE_RAYTRACING_PIPELINE);
+        auto* library = desc.CreateSubobject<CD3DX12_DXIL_LIBRARY_SUBOBJECT>();
+        library->SetDXILLibrary(&p.library);
+        if (p.exported)
+            library->DefineExport(p.exported);
+        if (p.shaderConfig)
+            desc.CreateSubobject<CD3DX12_RAYTRACING_SHADER_CONFIG_SUBOBJECT>()->Config(20, p.attributeSize);
+        desc.CreateSubobject<CD3DX12_GLOBAL_ROOT_SIGNATURE_SUBOBJECT>()->SetRootSignature(p.global);
+        if (p.pipelineConfig)
+            desc.CreateSubobject<CD3DX12_RAYTRACING_PIPELINE_CONFIG_SUBOBJECT>()->Config(p.recursionDepth);
+        ID3D12StateObject* stateObject = nullptr;
+        HRESULT result = device->CreateStateObject(desc, IID_PPV_ARGS(&stateObject));
+        if (stateObject)
+            keep(stateObject);
+        EXPECT_EQ(result, c.finding ? E_INVALIDARG : S_OK);
+        EXPECT_EQ(stateObject != nullptr, !c.finding);
+        expectFindingOf(c.finding);
+    }
 }
 
 TEST_F(RaytracingTest, IdentifiersDifferPerExportAndPerStateObject) {
@@ -612,13 +762,7 @@ protected:
         keep(rootSignature);
         stateObject = pipeline(rootSignature);
         ASSERT_NE(stateObject, nullptr);
-        ID3D12StateObjectProperties* properties = nullptr;
-        ASSERT_EQ(stateObject->QueryInterface(IID_PPV_ARGS(&properties)), S_OK);
-        uint8_t records[192]{};
-        std::memcpy(records, properties->GetShaderIdentifier(L"RayGeneration"), 32);
-        std::memcpy(records + 64, properties->GetShaderIdentifier(L"Miss"), 32);
-        properties->Release();
-        table = upload(records, sizeof records);
+        table = shaderTable(stateObject);
         constants = buffer(D3D12_HEAP_TYPE_UPLOAD, 256, D3D12_RESOURCE_STATE_GENERIC_READ);
         output = buffer(D3D12_HEAP_TYPE_DEFAULT, 256, D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
                         D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);

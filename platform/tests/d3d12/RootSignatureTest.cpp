@@ -164,3 +164,21 @@ TEST_F(GpuTest, InvalidRootSignaturesFailWithAnErrorBlob) {
               E_INVALIDARG);
     EXPECT_EQ(errors(), 1u);
 }
+
+// The control that refuses a valid description: the next serialisation alone, with the serialiser's text.
+TEST_F(GpuTest, ARefusedSerializationFailsOnceWithItsReason) {
+    CD3DX12_ROOT_SIGNATURE_DESC desc(0, nullptr);
+    standin::refuseNextRootSignatureSerialization("refused on purpose");
+    ID3DBlob* blob = nullptr;
+    ID3DBlob* error = nullptr;
+    EXPECT_EQ(D3D12SerializeRootSignature(&desc, D3D_ROOT_SIGNATURE_VERSION_1, &blob, &error), E_INVALIDARG);
+    EXPECT_EQ(blob, nullptr);
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(text(error), "Root signature serialization error: refused on purpose");
+    error->Release();
+    error = nullptr;
+    EXPECT_EQ(D3D12SerializeRootSignature(&desc, D3D_ROOT_SIGNATURE_VERSION_1, &blob, &error), S_OK);
+    ASSERT_NE(blob, nullptr);
+    EXPECT_EQ(error, nullptr);
+    blob->Release();
+}

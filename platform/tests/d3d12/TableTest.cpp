@@ -1,5 +1,8 @@
-// The views that dispatches read through bounded descriptor tables.
+// The views that dispatches (compute and ray dispatches) read and write through bounded descriptor tables.
 #include "d3d12/GpuFixture.h"
+
+#include <cstring>
+#include <utility>
 
 using namespace standin;
 
@@ -129,4 +132,61 @@ TEST_F(TableTest, TablesSetBeforeTheHeapChangesAreInvalidUntilSetAgain) {
     list->ResourceBarrier(1, &back);
     submit();
     EXPECT_EQ(errors(), 0u) << (errors() ? validationErrors()[0] : "");
+}
+
+// A ray dispatch checks the views of its tables as a compute dispatch does: what it reads in a
+// shader-resource state, what it writes in UNORDERED_ACCESS.
+TEST_F(TableTest, ARayDispatchChecksTheStatesOfTheViewsInItsTables) {
+    const char library[] = "STANDIN-DXIL\nstage=lib\nentry=main\nexports=RayGeneration,Miss\n";
+    CD3DX12_STATE_OBJECT_DESC desc(D3D12_STATE_OBJECT_TYPE_RAYTRACING_PIPELINE);
+    D3D12_SHADER_BYTECODE code{library, sizeof library};
+    desc.CreateSubobject<CD3DX12_DXIL_LIBRARY_SUBOBJECT>()->SetDXILLibrary(&code);
+    desc.CreateSubobject<CD3DX12_RAYTRACING_SHADER_CONFIG_SUBOBJECT>()->Config(20, 8);
+    desc.CreateSubobject<CD3DX12_GLOBAL_ROOT_SIGNATURE_SUBOBJECT>()->SetRootSignature(rootSignature);
+    desc.CreateSubobject<CD3DX12_RAYTRACING_PIPELINE_CONFIG_SUBOBJECT>()->Config(2);
+    ID3D12StateObject* stateObject = nullptr;
+    ASSERT_EQ(device->CreateStateObject(desc, IID_PPV_ARGS(&stateObject)), S_OK);
+    keep(stateObject);
+    ID3D12StateObjectProperties* properties = nullptr;
+    ASSERT_EQ(stateObject->QueryInterface(IID_PPV_ARGS(&properties)), S_OK);
+    ID3D12Resource* table = buffer(D3D12_HEAP_TYPE_UPLOAD, 192, D3D12_RESOURCE_STATE_GENERIC_READ);
+    uint8_t* records = nullptr;
+    ASSERT_EQ(table->Map(0, nullptr, reinterpret_cast<void**>(&records)), S_OK);
+    std::memcpy(records, properties->GetShaderIdentifier(L"RayGeneration"), 32);
+    std::memcpy(records + 64, properties->GetShaderIdentifier(L"Miss"), 32);
+    table->Unmap(0, nullptr);
+    properties->Release();
+    const D3D12_GPU_VIRTUAL_ADDRESS a = table->GetGPUVirtualAddress();
+    const D3D12_DISPATCH_RAYS_DESC rays{{a, 32}, {a + 64, 32, 32}, {a + 128, 32, 32}, {0, 0, 0}, 16, 16, 1};
+    auto dispatchRays = [&] {
+        list->SetDescriptorHeaps(1, &views);
+        list->SetPipelineState1(stateObject);
+        list->SetComputeRootSignature(rootSignature);
+        list->SetComputeRootDescriptorTable(0, gpuSlot(0));
+        list->SetComputeRootDescriptorTable(1, gpuSlot(1));
+        list->DispatchRays(&rays);
+    };
+
+    begin();
+    dispatchRays(); // reads "noisy" in UNORDERED_ACCESS
+    D3D12_RESOURCE_BARRIER swap[] = {
+        CD3DX12_RESOURCE_BARRIER::Transition(noisy, D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
+                                             D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE),
+        CD3DX12_RESOURCE_BARRIER::Transition(written, D3D12_RESOURCE_STATE_UNORDERED_ACCESS,
+                                             D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE)};
+    list->ResourceBarrier(2, swap);
+    dispatchRays(); // writes "written" in NON_PIXEL_SHADER_RESOURCE
+    std::swap(swap[1].Transition.StateBefore, swap[1].Transition.StateAfter);
+    list->ResourceBarrier(1, swap + 1);
+    dispatchRays(); // both in their states
+    std::swap(swap[0].Transition.StateBefore, swap[0].Transition.StateAfter);
+    list->ResourceBarrier(1, swap);
+    submit();
+    const std::vector<std::string> findings = validationErrors();
+    ASSERT_EQ(findings.size(), 2u);
+    EXPECT_NE(findings[0].find("DispatchRays"), std::string::npos) << findings[0];
+    EXPECT_NE(findings[0].find("UNORDERED_ACCESS but must be in NON_PIXEL_SHADER_RESOURCE"),
+              std::string::npos)
+        << findings[0];
+    EXPECT_NE(findings[1].find("must be in UNORDERED_ACCESS"), std::string::npos) << findings[1];
 }

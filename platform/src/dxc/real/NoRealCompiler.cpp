@@ -4,6 +4,10 @@
 
 namespace standin::dxc {
 
+bool realCompilerBuilt() {
+    return false;
+}
+
 bool realCompilerLoaded() {
     return false;
 }

@@ -104,6 +104,10 @@ std::string bytesOf(IDxcBlob* blob) {
 
 } // namespace
 
+bool realCompilerBuilt() {
+    return true;
+}
+
 bool realCompilerLoaded() {
     return library().create != nullptr;
 }
