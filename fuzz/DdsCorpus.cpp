@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
         {"lying-size.dds", lying},
         {"cut-header.dds", headerOnly},
         {"volume.dds", ddsFile(texture(28, 4, 4, 1))},
+        {"depth-stencil.dds", ddsFile(texture(45, 4, 4, 1))},
     };
     for (const auto& [name, bytes] : files) {
         std::vector<uint8_t> contents = bytes;

@@ -27,9 +27,13 @@ uint32_t blockBytes(DXGI_FORMAT format) {
 }
 
 // Bits of one texel of a format that is not block-compressed; 0 for the formats the loader does not read
-// (bit and pair-packed formats, video formats, unknown numbers).
+// (bit and pair-packed formats, video formats, unknown numbers), and for the depth-stencil formats with a
+// stencil plane: their textures have two planes, while a DDS file holds one run of texels per subresource,
+// so the upload would leave the second plane unwritten.
 uint32_t bitsPerTexel(DXGI_FORMAT format) {
     const int n = int(format);
+    if ((n >= 19 && n <= 22) || (n >= 44 && n <= 47))
+        return 0;
     if (n >= 1 && n <= 4)
         return 128;
     if (n >= 5 && n <= 8)

@@ -52,15 +52,16 @@ void reportSkipped() {
 }
 
 // The vertex and index counts of a primitive that the pass processes; false (nothing set) for one it skips.
-// The vertex count comes from the first attribute, so a primitive without one has none; an index count that
-// is not a multiple of 3 loses its partial triangle.
+// The vertex count comes from the first attribute, so a primitive without one, or whose first attribute has
+// no elements, has none (indices that validation did not check read as 0 and would name a vertex that does
+// not exist); an index count that is not a multiple of 3 loses its partial triangle.
 bool primitiveCounts(const cgltf_primitive& primitive, size_t* vertexCount, size_t* indexCount) {
     if (primitive.type != cgltf_primitive_type_triangles || !primitive.indices ||
         primitive.attributes_count == 0 || !primitive.attributes[0].data)
         return false;
     const cgltf_size vertices = primitive.attributes[0].data->count;
     const cgltf_size indices = primitive.indices->count - primitive.indices->count % 3;
-    if (indices == 0 || vertices > std::numeric_limits<uint32_t>::max() ||
+    if (vertices == 0 || indices == 0 || vertices > std::numeric_limits<uint32_t>::max() ||
         indices > std::numeric_limits<uint32_t>::max())
         return false;
     *vertexCount = vertices;

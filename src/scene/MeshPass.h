@@ -43,7 +43,7 @@ struct MeshPassInput {
 };
 
 // Reads every primitive of every mesh but the last two from validated data. A primitive that is not a
-// triangle list, or has no indices, no attribute, fewer than three indices or counts beyond 32 bits, is
+// triangle list, or has no indices, no vertices, fewer than three indices or counts beyond 32 bits, is
 // skipped with the line "Invalid primitive type or no indices" on standard output.
 MeshPassInput readMeshPrimitives(const cgltf_data* data);
 // Deduplicates, orders and cuts the primitives into meshlets; consumes the input as it goes.

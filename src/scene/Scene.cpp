@@ -24,8 +24,8 @@ struct GltfFree {
     void operator()(cgltf_data* data) const { cgltf_free(data); }
 };
 
-// The geometry pass covers every meshlet with one dispatch, so a scene with more is refused before anything
-// of it is uploaded.
+} // namespace
+
 void checkMeshDispatchLimit(size_t meshletCount) {
     const size_t groups =
         (meshletCount + MESHLETS_PER_AMPLIFICATION_GROUP - 1) / MESHLETS_PER_AMPLIFICATION_GROUP;
@@ -38,14 +38,13 @@ void checkMeshDispatchLimit(size_t meshletCount) {
     endProgram(1);
 }
 
-} // namespace
-
 void loadScene(const char* filePath, Scene* scene, SceneInfo* sceneInfo) {
     std::unique_ptr<cgltf_data, GltfFree> data(loadGltf(filePath));
     buildAccelerationStructures(data.get());
     MeshPassInput primitives = readMeshPrimitives(data.get());
     releaseGltfBuffers(data.get());
     const MeshPassResult geometry = buildMeshPass(std::move(primitives));
+    // Refused before anything of the scene's own buffers is uploaded.
     checkMeshDispatchLimit(meshletCopyCount(data.get(), geometry.meshMeshlets));
     const NodePassResult nodes = runNodePass(data.get(), geometry.meshMeshlets);
 

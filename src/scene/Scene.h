@@ -5,6 +5,7 @@
 #include "Shaders/Shared.hlsli"
 #include "core/Buffers.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // The geometry pass culls 32 meshlets per amplification group, and one mesh dispatch holds at most 65,535
@@ -20,6 +21,10 @@ struct Scene {
     StructuredBuffer meshes;
     StructuredBuffer materials;
 };
+
+// The geometry pass covers every meshlet with one mesh dispatch of one group per 32 meshlets: a scene whose
+// meshlets need more groups than the limit ends the program with exit code 1 after a line naming the limit.
+void checkMeshDispatchLimit(size_t meshletCount);
 
 extern Scene scene;
 extern SceneInfo sceneInfo;

@@ -2,6 +2,7 @@
 // instances of the default scene's node tree, the paths without a top-level structure, and the checked calls.
 #include "scene/AccelerationStructures.h"
 
+#include "EmptyAttributeFile.h"
 #include "SceneFixture.h"
 
 #include <standin/Gpu.h>
@@ -149,6 +150,12 @@ TEST_F(AccelerationStructuresTest, EveryAcceptedPrimitiveGetsItsIndicesAndPositi
     ASSERT_EQ(built.size(), 2u) << "one per mesh, no top level";
     ASSERT_EQ(built[0].geometries.size(), 2u);
     ASSERT_EQ(built[1].geometries.size(), 1u);
+    for (const standin::RecordedCommand& bottom : built) {
+        EXPECT_EQ(bottom.build.Inputs.Type, D3D12_RAYTRACING_ACCELERATION_STRUCTURE_TYPE_BOTTOM_LEVEL);
+        EXPECT_EQ(bottom.build.Inputs.Flags,
+                  D3D12_RAYTRACING_ACCELERATION_STRUCTURE_BUILD_FLAG_PREFER_FAST_TRACE);
+        EXPECT_EQ(bottom.build.SourceAccelerationStructureData, 0u) << "a build, not an update";
+    }
     struct Expected {
         std::vector<uint32_t> indices;
         std::vector<float> positions;
@@ -307,6 +314,17 @@ TEST_F(AccelerationStructuresTest, ABuildRecordsOnTheCurrentSlotsAllocatorAndRel
         structure->Release();
     });
     positions.resource->Release();
+}
+
+TEST_F(AccelerationStructuresTest, APrimitiveWhoseFirstAttributeHasNoElementsIsLeftOut) {
+    EmptyAttributeFile file;
+    testing::internal::CaptureStdout();
+    buildAccelerationStructures(&file.data);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Invalid primitive type or no indices\nNo instances gefunden!\n");
+    EXPECT_EQ(srvHeap.count, 0u) << "no buffers for it";
+    ASSERT_FALSE(builds().empty());
+    EXPECT_EQ(builds()[0].geometries.size(), 0u);
 }
 
 TEST_F(AccelerationStructuresTest, ScratchSizesOfZeroStillGetBuffers) {

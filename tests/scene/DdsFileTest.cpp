@@ -54,8 +54,11 @@ TEST(DdsFile, LevelPitchesFollowTheFormat) {
         EXPECT_EQ(rowPitch, c.rowPitch);
         EXPECT_EQ(slicePitch, c.slicePitch);
     }
-    for (DXGI_FORMAT unread : {DXGI_FORMAT_UNKNOWN, DXGI_FORMAT_R1_UNORM, DXGI_FORMAT_R8G8_B8G8_UNORM,
-                               DXGI_FORMAT_AYUV, DXGI_FORMAT(200)}) {
+    // Bit-packed, pair-packed, video and unknown formats, and the two-plane depth-stencil formats.
+    for (DXGI_FORMAT unread :
+         {DXGI_FORMAT_UNKNOWN, DXGI_FORMAT_R1_UNORM, DXGI_FORMAT_R8G8_B8G8_UNORM, DXGI_FORMAT_AYUV,
+          DXGI_FORMAT(200), DXGI_FORMAT_R32G8X24_TYPELESS, DXGI_FORMAT_X32_TYPELESS_G8X24_UINT,
+          DXGI_FORMAT_R24G8_TYPELESS, DXGI_FORMAT_X24_TYPELESS_G8_UINT}) {
         uint64_t rowPitch = 0, slicePitch = 0;
         EXPECT_FALSE(ddsLevelPitch(unread, 4, 4, &rowPitch, &slicePitch)) << "format " << unread;
     }
@@ -176,6 +179,8 @@ TEST(DdsFile, FilesThatCannotBeLoadedAreRefusedWithinTheirBytes) {
          "format is not one"},
         {"a bit-packed format", ddsFile(edited(plain, [](DdsDescription& d) { d.format = 66; })),
          "format is not one"},
+        {"a depth-stencil format with two planes",
+         ddsFile(edited(plain, [](DdsDescription& d) { d.format = 45; })), "format is not one"},
         {"a 3D texture", ddsFile(edited(plain, [](DdsDescription& d) { d.dimension = 4; })),
          "not a 2D texture"},
         {"a 1D texture", ddsFile(edited(plain, [](DdsDescription& d) { d.dimension = 2; })),

@@ -1,6 +1,7 @@
 // Loading DDS files into textures on the stand-in GPU: every level and slice uploaded, the view, the one
 // srvHeap slot, and the files that stop the program.
 #include "scene/DdsTexture.h"
+#include "scene/DdsFile.h"
 
 #include "core/GpuFixture.h"
 #include "support/DdsBuilder.h"
@@ -150,4 +151,35 @@ TEST_F(DdsTextureTest, AFailedCreationStopsWithItsCallText) {
         standin::clearFailures();
     }
     EXPECT_TRUE(standin::submissions().empty()) << "nothing was uploaded";
+}
+
+TEST_F(DdsTextureTest, EveryOnePlaneFormatOfTheDeviceIsReadWithItsRowSizes) {
+    // 12 x 8 with four levels: odd widths, a level one block wide and a level of one texel.
+    for (int n = 1; n < 256; ++n) {
+        const DXGI_FORMAT format = DXGI_FORMAT(n);
+        SCOPED_TRACE(testing::Message() << "format " << n);
+        D3D12_RESOURCE_DESC desc = {};
+        desc.Dimension = D3D12_RESOURCE_DIMENSION_TEXTURE2D;
+        desc.Width = 12;
+        desc.Height = 8;
+        desc.DepthOrArraySize = 1;
+        desc.MipLevels = 4;
+        desc.Format = format;
+        desc.SampleDesc = {1, 0};
+        UINT rows[4] = {};
+        UINT64 rowSizes[4] = {}, total = 0;
+        device->GetCopyableFootprints(&desc, 0, 4, 0, nullptr, rows, rowSizes, &total);
+        // The depth-stencil formats with a stencil plane are refused: a DDS file fills one plane.
+        const bool twoPlanes = (n >= 19 && n <= 22) || (n >= 44 && n <= 47);
+        uint64_t rowPitch = 0, slicePitch = 0;
+        ASSERT_EQ(ddsLevelPitch(format, 1, 1, &rowPitch, &slicePitch), total != UINT64_MAX && !twoPlanes);
+        if (total == UINT64_MAX || twoPlanes)
+            continue;
+        for (uint32_t level = 0; level < 4; ++level) {
+            ASSERT_TRUE(ddsLevelPitch(format, std::max(1u, 12u >> level), std::max(1u, 8u >> level),
+                                      &rowPitch, &slicePitch));
+            EXPECT_EQ(rowPitch, rowSizes[level]) << "level " << level;
+            EXPECT_EQ(slicePitch, rowSizes[level] * rows[level]) << "level " << level;
+        }
+    }
 }

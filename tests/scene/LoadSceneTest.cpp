@@ -270,3 +270,11 @@ TEST_F(LoadSceneTest, MoreMeshletsThanOneMeshDispatchCoversAreRefused) {
                   " amplification groups: more than the mesh-dispatch limit of 65535 groups\n");
     EXPECT_EQ(srvHeap.count, 6u) << "no scene buffer was made";
 }
+
+TEST_F(LoadSceneTest, TheMeshDispatchLimitIsTheLastGroupOf32Meshlets) {
+    for (size_t meshlets : {size_t(0), size_t(1), size_t(65535) * 32 - 31, size_t(65535) * 32})
+        EXPECT_EQ(outputOfExit([&] { checkMeshDispatchLimit(meshlets); }), "(did not stop)") << meshlets;
+    EXPECT_EQ(outputOfExit([] { checkMeshDispatchLimit(65535 * 32 + 1); }),
+              "The scene has 2097121 meshlets, which need 65536 amplification groups: more than the "
+              "mesh-dispatch limit of 65535 groups\n");
+}

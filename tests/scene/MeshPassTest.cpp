@@ -1,5 +1,6 @@
 #include "scene/MeshPass.h"
 
+#include "EmptyAttributeFile.h"
 #include "support/GltfBuilder.h"
 #include "support/GltfLoading.h"
 
@@ -202,6 +203,15 @@ TEST(MeshPass, SkippedPrimitivesPrintOneLineEachAndLeaveNothing) {
     EXPECT_TRUE(r.result.vertices.empty());
     EXPECT_TRUE(r.result.meshletVertices.empty());
     EXPECT_TRUE(r.result.meshMeshlets[0].empty());
+}
+
+TEST(MeshPass, APrimitiveWhoseFirstAttributeHasNoElementsIsSkipped) {
+    EmptyAttributeFile file;
+    testing::internal::CaptureStdout();
+    const MeshPassResult result = runMeshPass(&file.data);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), skipLine);
+    EXPECT_TRUE(result.vertices.empty());
+    EXPECT_TRUE(result.meshMeshlets[0].empty());
 }
 
 TEST(MeshPass, IndexCountIsCutToWholeTriangles) {

@@ -120,4 +120,10 @@ TEST_F(TextureConversion, PathsTheCommandCannotCarryAreSkipped) {
     EXPECT_EQ(convert({fitting.c_str()}), "");
     ASSERT_EQ(commands.size(), 1u);
     EXPECT_EQ(commands[0].size(), 1023u);
+    // One character more and it would be cut.
+    commands.clear();
+    const std::string oneTooLong = "z" + fitting;
+    EXPECT_EQ(convert({oneTooLong.c_str()}), "Skipping the conversion of scenes/tavern/" + oneTooLong +
+                                                 ": the command line would be longer than 1023 characters\n");
+    EXPECT_TRUE(commands.empty());
 }

@@ -214,19 +214,21 @@ TEST(SampleScene, LastTwoMeshesOnlyCastShadowsFromTheDefaultScene) {
 TEST(SampleScene, NodeTreeSharesMeshesAndMixesTransformKinds) {
     const json& gltf = sampleGltf().json;
     std::map<size_t, size_t> parents, meshUses;
-    size_t matrixNodes = 0, mirroringNodes = 0;
+    size_t matrixNodes = 0, trsNodes = 0, mirroringNodes = 0;
     for (size_t node = 0; node < gltf["nodes"].size(); ++node) {
         const json& n = gltf["nodes"][node];
         for (size_t child : n.value("children", std::vector<size_t>{})) {
             EXPECT_EQ(++parents[child], 1u) << "node " << child << " has two parents";
         }
         matrixNodes += n.contains("matrix") ? 1 : 0;
+        trsNodes += n.contains("translation") || n.contains("rotation") || n.contains("scale") ? 1 : 0;
         mirroringNodes += determinant3(localMatrix(n)) < 0 ? 1 : 0;
         if (n.contains("mesh")) {
             ++meshUses[n["mesh"].get<size_t>()];
         }
     }
     EXPECT_GT(matrixNodes, 0u);
+    EXPECT_GT(trsNodes, 0u);
     EXPECT_GT(mirroringNodes, 0u);
     EXPECT_EQ(meshUses.size(), gltf["meshes"].size()) << "every mesh is placed";
     size_t shared = 0, placedTriangles = 0;
@@ -245,7 +247,7 @@ TEST(SampleScene, NodeTreeSharesMeshesAndMixesTransformKinds) {
 TEST(SampleScene, MaterialsMixTexturedAndPlainOnes) {
     const json& gltf = sampleGltf().json;
     std::set<std::string> slotsUsed;
-    size_t plain = 0;
+    size_t plain = 0, withoutMetallicRoughness = 0;
     auto check = [&](const json& holder, const char* slot) {
         if (holder.contains(slot)) {
             EXPECT_LT(holder[slot]["index"].get<size_t>(), gltf["textures"].size());
@@ -256,6 +258,7 @@ TEST(SampleScene, MaterialsMixTexturedAndPlainOnes) {
     };
     for (const json& material : gltf["materials"]) {
         bool textured = false;
+        withoutMetallicRoughness += material.contains("pbrMetallicRoughness") ? 0 : 1;
         if (material.contains("pbrMetallicRoughness")) {
             textured |= check(material["pbrMetallicRoughness"], "baseColorTexture");
             textured |= check(material["pbrMetallicRoughness"], "metallicRoughnessTexture");
@@ -266,6 +269,7 @@ TEST(SampleScene, MaterialsMixTexturedAndPlainOnes) {
     }
     EXPECT_EQ(slotsUsed.size(), 4u);
     EXPECT_GT(plain, 0u);
+    EXPECT_GT(withoutMetallicRoughness, 0u) << "a material that keeps only its normal and emissive slots";
     for (const json& texture : gltf["textures"]) {
         EXPECT_LT(texture["source"].get<size_t>(), gltf["images"].size());
     }

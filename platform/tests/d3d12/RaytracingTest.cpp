@@ -211,6 +211,23 @@ TEST_F(RaytracingTest, BottomAndTopLevelBuildsCheckTheirInputs) {
     ASSERT_EQ(errors(), 3u);
     EXPECT_NE(validationErrors()[2].find("instance 0 does not point at a live bottom-level"),
               std::string::npos);
+
+    // Instance descriptions off their 16-byte alignment, and more of them than their buffer holds.
+    instances[0].AccelerationStructure = blas->GetGPUVirtualAddress();
+    uint8_t shifted[8 + sizeof instances[0]] = {};
+    std::memcpy(shifted + 8, &instances[0], sizeof instances[0]);
+    top.InstanceDescs = upload(shifted, sizeof shifted)->GetGPUVirtualAddress() + 8;
+    top.NumDescs = 1;
+    build(top);
+    ASSERT_EQ(errors(), 4u);
+    EXPECT_NE(validationErrors()[3].find("must start on 16 bytes"), std::string::npos);
+    top.InstanceDescs = upload(instances, sizeof instances)->GetGPUVirtualAddress();
+    top.NumDescs = 3;
+    build(top);
+    ASSERT_EQ(errors(), 6u) << "found when recorded, and again when the build reads them";
+    EXPECT_NE(validationErrors()[4].find("the instance descriptions is not inside one live buffer"),
+              std::string::npos);
+    EXPECT_NE(validationErrors()[5].find("cannot be read at execution"), std::string::npos);
 }
 
 namespace {
@@ -221,6 +238,7 @@ struct BuildSetup {
     D3D12_RESOURCE_STATES resultState = D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE;
     uint64_t resultOffset = 0, scratchOffset = 0;
     D3D12_RESOURCE_FLAGS scratchFlags = D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS;
+    bool postbuildInfo = false;
 };
 
 } // namespace
@@ -270,7 +288,11 @@ protected:
         desc.DestAccelerationStructureData = result->GetGPUVirtualAddress() + s.resultOffset;
         desc.Inputs = inputs;
         desc.ScratchAccelerationStructureData = scratch->GetGPUVirtualAddress() + s.scratchOffset;
-        list->BuildRaytracingAccelerationStructure(&desc, 0, nullptr);
+        D3D12_RAYTRACING_ACCELERATION_STRUCTURE_POSTBUILD_INFO_DESC postbuild{
+            result->GetGPUVirtualAddress() + sizes.ResultDataMaxSizeInBytes,
+            D3D12_RAYTRACING_ACCELERATION_STRUCTURE_POSTBUILD_INFO_COMPACTED_SIZE};
+        list->BuildRaytracingAccelerationStructure(&desc, s.postbuildInfo ? 1 : 0,
+                                                   s.postbuildInfo ? &postbuild : nullptr);
         return result;
     }
 };
@@ -302,6 +324,25 @@ TEST_F(BuildRuleTest, EachBuildRuleIsCaughtWhenBroken) {
         {"a scratch buffer without unordered access",
          [](BuildSetup& s) { s.scratchFlags = D3D12_RESOURCE_FLAG_NONE; },
          "lacks D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS"},
+        {"vertices past their buffer", [](BuildSetup& s) { s.geometry.Triangles.VertexCount = 5; },
+         "the vertices is not inside one live buffer"},
+        {"an index count of part of a triangle", [](BuildSetup& s) { s.geometry.Triangles.IndexCount = 5; },
+         "the index count is not a multiple of 3"},
+        {"an index format other than 16 or 32 bits",
+         [](BuildSetup& s) { s.geometry.Triangles.IndexFormat = DXGI_FORMAT_R8_UINT; },
+         "the index format must be R16_UINT or R32_UINT"},
+        {"indices without an index format",
+         [](BuildSetup& s) { s.geometry.Triangles.IndexFormat = DXGI_FORMAT_UNKNOWN; },
+         "an index count or buffer is given without an index format"},
+        {"unindexed vertices of part of a triangle",
+         [](BuildSetup& s) {
+             s.geometry.Triangles.IndexFormat = DXGI_FORMAT_UNKNOWN;
+             s.geometry.Triangles.IndexCount = 0;
+             s.geometry.Triangles.IndexBuffer = 0;
+         },
+         "without indices the vertex count must be a multiple of 3"},
+        {"post-build information asked for", [](BuildSetup& s) { s.postbuildInfo = true; },
+         "writes no post-build information"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -383,6 +424,41 @@ TEST_F(BuildRuleTest, AStructureBufferIsNeverTransitioned) {
     list->ResourceBarrier(1, &uav);
     submit();
     EXPECT_EQ(errors(), 0u);
+}
+
+TEST_F(BuildRuleTest, AStructureBufferIsMadeAsABufferInItsStateAloneWithUnorderedAccess) {
+    CD3DX12_HEAP_PROPERTIES heap(D3D12_HEAP_TYPE_DEFAULT);
+    const CD3DX12_RESOURCE_DESC withAccess =
+        CD3DX12_RESOURCE_DESC::Buffer(1024, D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS);
+    struct Case {
+        const char* name;
+        D3D12_RESOURCE_DESC desc;
+        D3D12_RESOURCE_STATES state;
+        const char* finding;
+    } cases[] = {
+        {"a texture",
+         CD3DX12_RESOURCE_DESC::Tex2D(DXGI_FORMAT_R8G8B8A8_UNORM, 16, 16, 1, 1, 1, 0,
+                                      D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS),
+         D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE, "only a buffer can be"},
+        {"with another state", withAccess,
+         D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE |
+             D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE,
+         "combines RAYTRACING_ACCELERATION_STRUCTURE with other states"},
+        {"without unordered access", CD3DX12_RESOURCE_DESC::Buffer(1024),
+         D3D12_RESOURCE_STATE_RAYTRACING_ACCELERATION_STRUCTURE,
+         "needs D3D12_RESOURCE_FLAG_ALLOW_UNORDERED_ACCESS"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        standin::clearValidationErrors();
+        ID3D12Resource* resource = nullptr;
+        EXPECT_EQ(device->CreateCommittedResource(&heap, D3D12_HEAP_FLAG_NONE, &c.desc, c.state, nullptr,
+                                                  IID_PPV_ARGS(&resource)),
+                  E_INVALIDARG);
+        EXPECT_EQ(resource, nullptr);
+        expectFindingOf(c.finding);
+    }
+    standin::clearValidationErrors();
 }
 
 TEST_F(BuildRuleTest, PrebuildQuirksReportZeroSizes) {
