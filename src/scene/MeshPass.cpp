@@ -20,8 +20,8 @@ template <typename T> std::unique_ptr<T[]> uninitialized(size_t count) {
     return std::make_unique_for_overwrite<T[]>(count);
 }
 
-// Unpacks one attribute kind (set index 0) into a float field of every vertex. What the unpacking does not
-// write stays 0, so a missing attribute, or one that cannot be unpacked, leaves zeros. The scratch array
+// Unpacks one attribute kind (set index 0) into a float field of every vertex, which it writes whole: a
+// missing attribute gives zeros, and so does what an unpacking does not write. The scratch array
 // (four floats per vertex) is shared by the attributes of a primitive and is zeroed only when the unpacking
 // does not write it all, in which case the call is repeated on zeros, so the result is that of a fresh
 // zero-filled array either way.
@@ -29,8 +29,11 @@ template <size_t FLOATS>
 void fillAttribute(const cgltf_primitive& primitive, cgltf_attribute_type type, size_t fieldOffset,
                    Vertex* vertices, size_t vertexCount, float* scratch) {
     const cgltf_accessor* accessor = cgltf_find_accessor(&primitive, type, 0);
-    if (!accessor)
+    if (!accessor) {
+        for (size_t k = 0; k < vertexCount; ++k)
+            std::memset(reinterpret_cast<char*>(&vertices[k]) + fieldOffset, 0, FLOATS * sizeof(float));
         return;
+    }
     const size_t floatCount = vertexCount * FLOATS;
     if (cgltf_accessor_unpack_floats(accessor, scratch, floatCount) != floatCount) {
         std::fill(scratch, scratch + floatCount, 0.0f);
@@ -77,9 +80,25 @@ template <typename T> void reserveMore(std::vector<T>& list, size_t count) {
         list.reserve(list.empty() ? needed : std::max(needed, 2 * list.capacity()));
 }
 
+// Unpacking room for the attributes of one primitive, four floats per vertex, kept from one primitive to the
+// next and grown only for a larger one, so that the pages of a large scratch array are touched once.
+struct Scratch {
+    std::unique_ptr<float[]> floats;
+    size_t vertexCapacity = 0;
+
+    float* forVertices(size_t vertexCount) {
+        if (vertexCount > vertexCapacity) {
+            floats.reset();
+            floats = uninitialized<float>(vertexCount * 4);
+            vertexCapacity = vertexCount;
+        }
+        return floats.get();
+    }
+};
+
 // Reads one primitive; false, with the skip line, for one the pass skips.
 bool readPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, size_t meshIndex,
-                   MeshPrimitive* out) {
+                   Scratch& scratchRoom, MeshPrimitive* out) {
     size_t vertexCount = 0, indexCount = 0;
     if (!primitiveCounts(primitive, &vertexCount, &indexCount)) {
         reportSkipped();
@@ -90,17 +109,15 @@ bool readPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, siz
 
     out->vertices.resize(vertexCount);
     Vertex* vertices = out->vertices.data();
-    {
-        std::unique_ptr<float[]> scratch = uninitialized<float>(vertexCount * 4);
-        fillAttribute<3>(primitive, cgltf_attribute_type_position, offsetof(Vertex, position), vertices,
-                         vertexCount, scratch.get());
-        fillAttribute<3>(primitive, cgltf_attribute_type_normal, offsetof(Vertex, normal), vertices,
-                         vertexCount, scratch.get());
-        fillAttribute<2>(primitive, cgltf_attribute_type_texcoord, offsetof(Vertex, texcoord), vertices,
-                         vertexCount, scratch.get());
-        fillAttribute<4>(primitive, cgltf_attribute_type_tangent, offsetof(Vertex, tangent), vertices,
-                         vertexCount, scratch.get());
-    }
+    float* scratch = scratchRoom.forVertices(vertexCount);
+    fillAttribute<3>(primitive, cgltf_attribute_type_position, offsetof(Vertex, position), vertices,
+                     vertexCount, scratch);
+    fillAttribute<3>(primitive, cgltf_attribute_type_normal, offsetof(Vertex, normal), vertices, vertexCount,
+                     scratch);
+    fillAttribute<2>(primitive, cgltf_attribute_type_texcoord, offsetof(Vertex, texcoord), vertices,
+                     vertexCount, scratch);
+    fillAttribute<4>(primitive, cgltf_attribute_type_tangent, offsetof(Vertex, tangent), vertices,
+                     vertexCount, scratch);
 
     // An index accessor that cannot be unpacked leaves the list at 0.
     out->indices = uninitialized<uint32_t>(indexCount);
@@ -132,7 +149,7 @@ void appendPrimitive(MeshPrimitive& primitive, size_t cornerTotal, std::vector<M
                                   VERTEX_SIZE, remap.get());
         meshopt_remapIndexBuffer(indices, indices, indexCount, remap.get());
     }
-    primitive.vertices = std::vector<Vertex>();
+    primitive.vertices = VertexList();
     const Vertex* vertices = result.vertices.data() + baseVertex;
     meshopt_optimizeVertexCache(indices, indices, indexCount, uniqueCount);
 
@@ -193,11 +210,12 @@ MeshPassInput readMeshPrimitives(const cgltf_data* data) {
     MeshPassInput input = {data->meshes_count, {}};
     // The last two meshes only cast shadows; a file with fewer than two meshes has none to process.
     const size_t processedCount = data->meshes_count < 2 ? 0 : data->meshes_count - 2;
+    Scratch scratch;
     for (size_t m = 0; m < processedCount; ++m) {
         const cgltf_mesh& mesh = data->meshes[m];
         for (size_t p = 0; p < mesh.primitives_count; ++p) {
             MeshPrimitive primitive = {};
-            if (readPrimitive(*data, mesh.primitives[p], m, &primitive))
+            if (readPrimitive(*data, mesh.primitives[p], m, scratch, &primitive))
                 input.primitives.push_back(std::move(primitive));
         }
     }

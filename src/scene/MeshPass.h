@@ -9,16 +9,38 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 inline constexpr uint32_t MESHLET_MAX_VERTICES = 64;
 inline constexpr uint32_t MESHLET_MAX_TRIANGLES = 124;
 
+// An allocator whose value-less construction default-initialises, so that resizing a list of plain records
+// leaves the new elements unwritten. The pass sizes its vertex lists and then writes every byte of them
+// itself (or meshoptimizer does); zeroing them first would touch every page of a large list twice.
+template <typename T> struct UninitializedAllocator : std::allocator<T> {
+    template <typename U> struct rebind { using other = UninitializedAllocator<U>; };
+    UninitializedAllocator() = default;
+    template <typename U> UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+    template <typename U> void construct(U* place) noexcept(std::is_nothrow_default_constructible_v<U>) {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <typename U, typename... Args> void construct(U* place, Args&&... args) {
+        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+    }
+};
+static_assert(std::is_trivially_default_constructible_v<Vertex>,
+              "a vertex left unwritten holds no object state");
+
+using VertexList = std::vector<Vertex, UninitializedAllocator<Vertex>>;
+
 // What the mesh pass hands on to the rest of the import: the contents of "Vertices", "MeshletVertices" and
 // "MeshletTriangles", and one meshlet list per mesh of the file (empty for the last two meshes), whose
 // records the node pass copies per node.
 struct MeshPassResult {
-    std::vector<Vertex> vertices;
+    VertexList vertices;
     std::vector<uint32_t> meshletVertices;  // indices into vertices
     std::vector<uint32_t> meshletTriangles; // meshlet-local vertex numbers, three per triangle
     std::vector<std::vector<Meshlet>> meshMeshlets;
@@ -29,7 +51,7 @@ struct MeshPassResult {
 struct MeshPrimitive {
     size_t meshIndex;
     uint32_t materialIndex;
-    std::vector<Vertex> vertices;
+    VertexList vertices;                 // every byte written by the reading half
     std::unique_ptr<uint32_t[]> indices; // a whole number of triangles
     size_t indexCount;
 };

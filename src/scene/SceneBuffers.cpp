@@ -4,8 +4,8 @@
 
 namespace {
 
-template <typename Element>
-StructuredBuffer createSceneBuffer(const std::vector<Element>& list, const wchar_t* name) {
+template <typename Element, typename Allocator>
+StructuredBuffer createSceneBuffer(const std::vector<Element, Allocator>& list, const wchar_t* name) {
     static const Element zero = {};
     const Element* data = list.empty() ? &zero : list.data();
     // A list longer than 32 bits is passed as the largest count, whose size createStructuredBuffer refuses.

@@ -15,7 +15,7 @@ using namespace fixture;
 
 namespace {
 
-template <typename T> std::vector<uint8_t> bytesOf(const std::vector<T>& list) {
+template <typename T, typename A> std::vector<uint8_t> bytesOf(const std::vector<T, A>& list) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(list.data());
     return std::vector<uint8_t>(bytes, bytes + list.size() * sizeof(T));
 }

@@ -184,7 +184,8 @@ MeshPassResult referencePass(const std::vector<Primitive>& primitives, const Set
     return out;
 }
 
-template <typename T> bool sameBytes(const std::vector<T>& a, const std::vector<T>& b) {
+template <typename T, typename A, typename B>
+bool sameBytes(const std::vector<T, A>& a, const std::vector<T, B>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
 }
 

@@ -112,7 +112,8 @@ std::vector<Triangle> meshletTriangles(const MeshPassResult& result, const std::
 
 const std::string skipLine = "Invalid primitive type or no indices\n";
 
-template <typename T> bool sameBytes(const std::vector<T>& a, const std::vector<T>& b) {
+template <typename T, typename A, typename B>
+bool sameBytes(const std::vector<T, A>& a, const std::vector<T, B>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
 }
 
