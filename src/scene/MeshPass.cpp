@@ -96,14 +96,10 @@ struct Scratch {
     }
 };
 
-// Reads one primitive; false, with the skip line, for one the pass skips.
-bool readPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, size_t meshIndex,
+// Reads one primitive, whose counts primitiveCounts gave, with its indices at firstIndex of the list.
+void readPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, size_t meshIndex,
+                   size_t vertexCount, size_t indexCount, uint32_t* indices, size_t firstIndex,
                    Scratch& scratchRoom, MeshPrimitive* out) {
-    size_t vertexCount = 0, indexCount = 0;
-    if (!primitiveCounts(primitive, &vertexCount, &indexCount)) {
-        reportSkipped();
-        return false;
-    }
     out->meshIndex = meshIndex;
     out->materialIndex = primitive.material ? uint32_t(primitive.material - data.materials) : 0;
 
@@ -119,23 +115,23 @@ bool readPrimitive(const cgltf_data& data, const cgltf_primitive& primitive, siz
     fillAttribute<4>(primitive, cgltf_attribute_type_tangent, offsetof(Vertex, tangent), vertices,
                      vertexCount, scratch);
 
-    // An index accessor that cannot be unpacked leaves the list at 0.
-    out->indices = uninitialized<uint32_t>(indexCount);
+    // An index accessor that cannot be unpacked leaves the indices at 0.
+    out->firstIndex = firstIndex;
     out->indexCount = indexCount;
+    uint32_t* first = indices + firstIndex;
     const size_t unpacked = std::min(
-        cgltf_accessor_unpack_indices(primitive.indices, out->indices.get(), sizeof(uint32_t), indexCount),
-        indexCount);
-    std::fill(out->indices.get() + unpacked, out->indices.get() + indexCount, 0u);
-    return true;
+        cgltf_accessor_unpack_indices(primitive.indices, first, sizeof(uint32_t), indexCount), indexCount);
+    std::fill(first + unpacked, first + indexCount, 0u);
 }
 
-// cornerTotal is the length of the scene triangle list once every primitive is processed. The primitive's
-// lists are released as soon as the scene lists hold what they carry.
-void appendPrimitive(MeshPrimitive& primitive, size_t cornerTotal, std::vector<Meshlet>& meshlets,
+// The primitive's index list lies in result.meshletTriangles; its meshlet triangles are written over the
+// list from trianglesWritten on, which is never past the primitive's first index, so they take only the room
+// of indices already read. The primitive's vertices are released as soon as the scene list holds them.
+void appendPrimitive(MeshPrimitive& primitive, std::vector<Meshlet>& meshlets, size_t& trianglesWritten,
                      MeshPassResult& result) {
     const size_t vertexCount = primitive.vertices.size();
     const size_t indexCount = primitive.indexCount;
-    uint32_t* indices = primitive.indices.get();
+    uint32_t* indices = result.meshletTriangles.data() + primitive.firstIndex;
 
     // The unique vertices go to the end of the scene list: the base vertex is its length before them.
     const uint32_t baseVertex = uint32_t(result.vertices.size());
@@ -163,18 +159,13 @@ void appendPrimitive(MeshPrimitive& primitive, size_t cornerTotal, std::vector<M
     const size_t meshletCount = meshopt_buildMeshlets(
         built.get(), builtVertices.get(), builtTriangles.get(), indices, indexCount, positions, uniqueCount,
         VERTEX_SIZE, MESHLET_MAX_VERTICES, MESHLET_MAX_TRIANGLES, 0.0f);
-    primitive.indices.reset();
+    // From here on the indices are not read again.
 
-    size_t vertexEntries = 0, cornerEntries = 0;
-    for (size_t m = 0; m < meshletCount; ++m) {
+    size_t vertexEntries = 0;
+    for (size_t m = 0; m < meshletCount; ++m)
         vertexEntries += built[m].vertex_count;
-        cornerEntries += 3 * size_t(built[m].triangle_count);
-    }
     reserveMore(meshlets, meshletCount);
     reserveMore(result.meshletVertices, vertexEntries);
-    if (result.meshletTriangles.capacity() < cornerTotal)
-        result.meshletTriangles.reserve(cornerTotal);
-    reserveMore(result.meshletTriangles, cornerEntries);
 
     for (size_t m = 0; m < meshletCount; ++m) {
         const meshopt_Meshlet& source = built[m];
@@ -187,7 +178,7 @@ void appendPrimitive(MeshPrimitive& primitive, size_t cornerTotal, std::vector<M
 
         Meshlet meshlet = {};
         meshlet.vertexOffset = uint32_t(result.meshletVertices.size());
-        meshlet.triangleOffset = uint32_t(result.meshletTriangles.size());
+        meshlet.triangleOffset = uint32_t(trianglesWritten);
         meshlet.vertexCount = source.vertex_count;
         meshlet.triangleCount = source.triangle_count;
         meshlet.meshIndex = 0;
@@ -199,24 +190,46 @@ void appendPrimitive(MeshPrimitive& primitive, size_t cornerTotal, std::vector<M
 
         for (uint32_t v = 0; v < source.vertex_count; ++v)
             result.meshletVertices.push_back(meshletVertices[v] + baseVertex);
-        result.meshletTriangles.insert(result.meshletTriangles.end(), meshletTriangles,
-                                       meshletTriangles + 3 * size_t(source.triangle_count));
+        // The builder places each triangle in one meshlet, so the primitive's corners never outgrow its
+        // index list.
+        const size_t corners = 3 * size_t(source.triangle_count);
+        std::copy_n(meshletTriangles, corners, result.meshletTriangles.data() + trianglesWritten);
+        trianglesWritten += corners;
     }
 }
 
 } // namespace
 
 MeshPassInput readMeshPrimitives(const cgltf_data* data) {
-    MeshPassInput input = {data->meshes_count, {}};
+    MeshPassInput input = {data->meshes_count, {}, {}};
     // The last two meshes only cast shadows; a file with fewer than two meshes has none to process.
     const size_t processedCount = data->meshes_count < 2 ? 0 : data->meshes_count - 2;
+    // The counts first, so that the index list is made once at its full length.
+    size_t indexTotal = 0;
+    for (size_t m = 0; m < processedCount; ++m) {
+        for (size_t p = 0; p < data->meshes[m].primitives_count; ++p) {
+            size_t vertexCount = 0, indexCount = 0;
+            if (primitiveCounts(data->meshes[m].primitives[p], &vertexCount, &indexCount))
+                indexTotal += indexCount;
+        }
+    }
+    input.indices.resize(indexTotal);
+
     Scratch scratch;
+    size_t firstIndex = 0;
     for (size_t m = 0; m < processedCount; ++m) {
         const cgltf_mesh& mesh = data->meshes[m];
         for (size_t p = 0; p < mesh.primitives_count; ++p) {
+            size_t vertexCount = 0, indexCount = 0;
+            if (!primitiveCounts(mesh.primitives[p], &vertexCount, &indexCount)) {
+                reportSkipped();
+                continue;
+            }
             MeshPrimitive primitive = {};
-            if (readPrimitive(*data, mesh.primitives[p], m, scratch, &primitive))
-                input.primitives.push_back(std::move(primitive));
+            readPrimitive(*data, mesh.primitives[p], m, vertexCount, indexCount, input.indices.data(),
+                          firstIndex, scratch, &primitive);
+            input.primitives.push_back(std::move(primitive));
+            firstIndex += indexCount;
         }
     }
     return input;
@@ -225,18 +238,17 @@ MeshPassInput readMeshPrimitives(const cgltf_data* data) {
 MeshPassResult buildMeshPass(MeshPassInput input) {
     MeshPassResult result;
     result.meshMeshlets.resize(input.meshCount);
-    // Every triangle ends in exactly one meshlet, so the triangle list's length is known before the pass; it
-    // is reserved when the first meshlets arrive, after that primitive's index list is gone. The vertex list
-    // is reserved for every vertex before deduplication, so it never moves; what deduplication saves is
-    // never touched.
-    size_t vertexTotal = 0, cornerTotal = 0;
-    for (const MeshPrimitive& primitive : input.primitives) {
+    // The vertex list is reserved for every vertex before deduplication, so it never moves; what
+    // deduplication saves is never touched.
+    size_t vertexTotal = 0;
+    for (const MeshPrimitive& primitive : input.primitives)
         vertexTotal += primitive.vertices.size();
-        cornerTotal += primitive.indexCount;
-    }
     result.vertices.reserve(vertexTotal);
+    result.meshletTriangles = std::move(input.indices);
+    size_t trianglesWritten = 0;
     for (MeshPrimitive& primitive : input.primitives)
-        appendPrimitive(primitive, cornerTotal, result.meshMeshlets[primitive.meshIndex], result);
+        appendPrimitive(primitive, result.meshMeshlets[primitive.meshIndex], trianglesWritten, result);
+    result.meshletTriangles.resize(trianglesWritten);
     return result;
 }
 

@@ -18,8 +18,8 @@ inline constexpr uint32_t MESHLET_MAX_VERTICES = 64;
 inline constexpr uint32_t MESHLET_MAX_TRIANGLES = 124;
 
 // An allocator whose value-less construction default-initialises, so that resizing a list of plain records
-// leaves the new elements unwritten. The pass sizes its vertex lists and then writes every byte of them
-// itself (or meshoptimizer does); zeroing them first would touch every page of a large list twice.
+// leaves the new elements unwritten. The pass sizes its vertex and index lists and then writes every byte of
+// them itself (or meshoptimizer does); zeroing them first would touch every page of a large list twice.
 template <typename T> struct UninitializedAllocator : std::allocator<T> {
     template <typename U> struct rebind { using other = UninitializedAllocator<U>; };
     UninitializedAllocator() = default;
@@ -35,25 +35,26 @@ static_assert(std::is_trivially_default_constructible_v<Vertex>,
               "a vertex left unwritten holds no object state");
 
 using VertexList = std::vector<Vertex, UninitializedAllocator<Vertex>>;
+using IndexList = std::vector<uint32_t, UninitializedAllocator<uint32_t>>;
 
 // What the mesh pass hands on to the rest of the import: the contents of "Vertices", "MeshletVertices" and
 // "MeshletTriangles", and one meshlet list per mesh of the file (empty for the last two meshes), whose
 // records the node pass copies per node.
 struct MeshPassResult {
     VertexList vertices;
-    std::vector<uint32_t> meshletVertices;  // indices into vertices
-    std::vector<uint32_t> meshletTriangles; // meshlet-local vertex numbers, three per triangle
+    std::vector<uint32_t> meshletVertices; // indices into vertices
+    IndexList meshletTriangles;            // meshlet-local vertex numbers, three per triangle
     std::vector<std::vector<Meshlet>> meshMeshlets;
 };
 
 // One triangle primitive as the pass reads it from the file: every vertex with the attributes the pass keeps
-// (before deduplication) and the index list.
+// (before deduplication) and where its index list lies in the input's list of all indices.
 struct MeshPrimitive {
     size_t meshIndex;
     uint32_t materialIndex;
-    VertexList vertices;                 // every byte written by the reading half
-    std::unique_ptr<uint32_t[]> indices; // a whole number of triangles
-    size_t indexCount;
+    VertexList vertices; // every byte written by the reading half
+    size_t firstIndex;
+    size_t indexCount; // a whole number of triangles
 };
 
 // The pass in two halves: what it reads from the file, and what it builds from that alone. Between them the
@@ -62,6 +63,10 @@ struct MeshPrimitive {
 struct MeshPassInput {
     size_t meshCount;
     std::vector<MeshPrimitive> primitives; // in file order
+    // The index lists of the primitives, one after another. Every triangle ends in exactly one meshlet, so
+    // the building half writes "MeshletTriangles" over this list in place: a primitive's meshlet triangles
+    // take at most the room of its indices, which are no longer read by then.
+    IndexList indices; // every element written by the reading half
 };
 
 // Reads every primitive of every mesh but the last two from validated data. A primitive that is not a
