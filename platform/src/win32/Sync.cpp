@@ -39,14 +39,18 @@ bool isOpen(HANDLE handle) {
     return open.handles.count(handle) != 0;
 }
 
+void reportNotOpen(const char* call) {
+    standin::reportValidationError(std::string(call) +
+                                   ": the handle is not open (closed already, or not made by CreateEventW)");
+}
+
 // The event a handle names, or null for a handle that is null, closed or never made (reported, naming the
 // call, unless null).
 Event* toEvent(HANDLE handle, const char* call) {
     if (handle && isOpen(handle))
         return static_cast<Event*>(handle);
     if (handle)
-        standin::reportValidationError(
-            std::string(call) + ": the handle is not open (closed already, or not made by CreateEventW)");
+        reportNotOpen(call);
     return nullptr;
 }
 
@@ -136,15 +140,20 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 // A second close of the same handle is reported: on Windows it fails, or closes whatever object the handle
 // has been reused for since.
 BOOL WINAPI CloseHandle(HANDLE handle) {
-    Event* event = toEvent(handle, "CloseHandle");
-    if (!event)
+    if (!handle)
         return FALSE;
+    // Looked up and taken off the list in one step, so that two closes racing each other delete it once.
+    bool wasOpen = false;
     {
         OpenEvents& open = openEvents();
         std::lock_guard lock(open.mutex);
-        open.handles.erase(handle);
+        wasOpen = open.handles.erase(handle) != 0;
     }
-    delete event;
+    if (!wasOpen) {
+        reportNotOpen("CloseHandle");
+        return FALSE;
+    }
+    delete static_cast<Event*>(handle);
     return TRUE;
 }
 
