@@ -351,7 +351,7 @@ void FrameTest::renderTwoFrames(bool stayOnFirstBackBuffer) {
 
 TEST_F(FrameTest, ACorrectFrameLeavesNoFinding) {
     renderTwoFrames(false);
-    EXPECT_EQ(errors(), 0u) << (errors() ? validationErrors()[0] : "");
+    EXPECT_EQ(errors(), 0u) << firstFinding();
     const std::vector<Submission> log = submissions();
     ASSERT_EQ(log.size(), 2u);
     // The shading dispatch saw the bindless root signature's arguments; the rays the ray-tracing one's.
@@ -366,7 +366,7 @@ TEST_F(FrameTest, ACorrectFrameLeavesNoFinding) {
 TEST_F(FrameTest, DrawingIntoABackBufferThatIsNotCurrentIsReported) {
     renderTwoFrames(true);
     // The second frame's post draw into buffer 0 while buffer 1 is current; the first frame is correct.
-    ASSERT_EQ(errors(), 1u) << (errors() ? validationErrors()[0] : "");
+    ASSERT_EQ(errors(), 1u) << firstFinding();
     EXPECT_NE(
         validationErrors()[0].find("DrawInstanced (render target): an unnamed texture is back buffer 0 of "
                                    "its swap chain, but the current back buffer is 1"),

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 class GpuTest : public ::testing::Test {
@@ -120,4 +121,9 @@ protected:
     }
 
     static size_t errors() { return standin::validationErrorCount(); }
+    // The first finding, for a failure message; empty when there is none.
+    static std::string firstFinding() {
+        std::vector<std::string> findings = standin::validationErrors();
+        return findings.empty() ? std::string() : findings[0];
+    }
 };

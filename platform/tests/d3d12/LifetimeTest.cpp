@@ -74,7 +74,7 @@ TEST_P(LifetimeTest, ReleasingWhatPendingWorkUsesIsReportedAndReleasingAfterTheW
                                                                        : static_cast<IUnknown*>(ownList);
         first->Release();
         if (waitFirst) {
-            EXPECT_EQ(errors(), 0u) << (errors() ? validationErrors()[0] : "");
+            EXPECT_EQ(errors(), 0u) << firstFinding();
         } else {
             ASSERT_EQ(errors(), 1u);
             EXPECT_NE(validationErrors()[0].find(GetParam().finding), std::string::npos)
@@ -137,5 +137,5 @@ TEST_F(ResubmissionTest, AListIsSubmittedAgainOnlyOnceItsPreviousSubmissionHasCo
     queue->ExecuteCommandLists(1, lists);
     again->Signal(1);
     waitForQueue();
-    EXPECT_EQ(errors(), 0u) << (errors() ? validationErrors()[0] : "");
+    EXPECT_EQ(errors(), 0u) << firstFinding();
 }

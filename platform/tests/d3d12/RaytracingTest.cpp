@@ -846,7 +846,7 @@ TEST_F(RaytracingBindingTest, TheRootShaderResourceViewOfAnAccelerationStructure
     dispatchBoth(tlas->GetGPUVirtualAddress());
     list->Dispatch(1, 1, 1); // no compute pipeline: one finding of its own
     submit();
-    ASSERT_EQ(errors(), 1u) << (errors() ? validationErrors()[0] : "");
+    ASSERT_EQ(errors(), 1u) << firstFinding();
     EXPECT_NE(validationErrors()[0].find("no compute pipeline state"), std::string::npos);
     clearValidationErrors();
 

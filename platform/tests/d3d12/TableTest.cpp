@@ -131,7 +131,7 @@ TEST_F(TableTest, TablesSetBeforeTheHeapChangesAreInvalidUntilSetAgain) {
         noisy, D3D12_RESOURCE_STATE_NON_PIXEL_SHADER_RESOURCE, D3D12_RESOURCE_STATE_UNORDERED_ACCESS);
     list->ResourceBarrier(1, &back);
     submit();
-    EXPECT_EQ(errors(), 0u) << (errors() ? validationErrors()[0] : "");
+    EXPECT_EQ(errors(), 0u) << firstFinding();
 }
 
 // A ray dispatch checks the views of its tables as a compute dispatch does: what it reads in a

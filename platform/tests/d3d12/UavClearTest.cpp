@@ -53,7 +53,7 @@ TEST_P(UavClearTest, HandlesFollowThePlatformRules) {
     }
     submit();
     if (!c.finding) {
-        EXPECT_EQ(errors(), 0u) << (errors() ? validationErrors()[0] : "");
+        EXPECT_EQ(errors(), 0u) << firstFinding();
         return;
     }
     ASSERT_EQ(errors(), 1u);

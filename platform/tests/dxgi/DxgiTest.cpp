@@ -225,7 +225,7 @@ TEST_F(DxgiTest, RenderingIntoABackBufferThatIsNotCurrentIsReportedAtSubmission)
     ID3D12CommandList* lists[] = {list};
     queue->ExecuteCommandLists(1, lists); // buffer 1 is current now
     waitForQueue();
-    EXPECT_EQ(errors(), 0u) << (errors() ? validationErrors()[0] : "");
+    EXPECT_EQ(errors(), 0u) << firstFinding();
     ASSERT_EQ(swapChain->Present(1, 0), S_OK); // buffer 0 is current again
     ASSERT_EQ(allocator->Reset(), S_OK);
     clearBufferOne();
