@@ -154,12 +154,10 @@ size_t finalBytes(const MeshPassResult& result) {
     return bytes;
 }
 
-// The file's geometry as loadScene imports it: the mesh pass's reading half, the release of the buffers'
-// bytes, then its building half.
+// The file's geometry as loadScene imports it: the mesh pass, which releases the buffers' bytes once it has
+// read them.
 MeshPassResult importGeometry(cgltf_data* data) {
-    MeshPassInput primitives = readMeshPrimitives(data);
-    releaseGltfBuffers(data);
-    return buildMeshPass(std::move(primitives));
+    return runMeshPass(data, [data] { releaseGltfBuffers(data); });
 }
 
 struct ImportMemory {

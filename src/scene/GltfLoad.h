@@ -1,7 +1,7 @@
 // The first step of the scene import: reading, parsing and checking the glTF file.
 //
 // loadScene runs, in this order: loadGltf; buildAccelerationStructures with the parsed file; the mesh pass,
-// which is the last reader of the buffers' bytes (releaseGltfBuffers after its first half); the node pass,
+// which is the last reader of the buffers' bytes (releaseGltfBuffers once it has read them); the node pass,
 // the images, the materials and the six scene buffers; cgltf_free of the parsed file.
 #pragma once
 

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <new>
 #include <type_traits>
@@ -47,33 +48,12 @@ struct MeshPassResult {
     std::vector<std::vector<Meshlet>> meshMeshlets;
 };
 
-// One triangle primitive as the pass reads it from the file: every vertex with the attributes the pass keeps
-// (before deduplication) and where its index list lies in the input's list of all indices.
-struct MeshPrimitive {
-    size_t meshIndex;
-    uint32_t materialIndex;
-    VertexList vertices; // every byte written by the reading half
-    size_t firstIndex;
-    size_t indexCount; // a whole number of triangles
-};
-
-// The pass in two halves: what it reads from the file, and what it builds from that alone. Between them the
-// caller may release the file's buffer bytes (the pass is their last reader), so that the file's bytes and
-// meshoptimizer's working memory are never held at once.
-struct MeshPassInput {
-    size_t meshCount;
-    std::vector<MeshPrimitive> primitives; // in file order
-    // The index lists of the primitives, one after another. Every triangle ends in exactly one meshlet, so
-    // the building half writes "MeshletTriangles" over this list in place: a primitive's meshlet triangles
-    // take at most the room of its indices, which are no longer read by then.
-    IndexList indices; // every element written by the reading half
-};
-
-// Reads every primitive of every mesh but the last two from validated data. A primitive that is not a
-// triangle list, or has no indices, no vertices, fewer than three indices or counts beyond 32 bits, is
-// skipped with the line "Invalid primitive type or no indices" on standard output.
-MeshPassInput readMeshPrimitives(const cgltf_data* data);
-// Deduplicates, orders and cuts the primitives into meshlets; consumes the input as it goes.
-MeshPassResult buildMeshPass(MeshPassInput input);
-// Both halves over validated data that stays loaded.
-MeshPassResult runMeshPass(const cgltf_data* data);
+// Reads, deduplicates, orders and cuts the triangle primitives of every mesh but the last two of validated
+// data into meshlets, one primitive after another. A primitive that is not a triangle list, or has no
+// indices, no vertices, fewer than three indices or counts beyond 32 bits, is skipped with the line
+// "Invalid primitive type or no indices" on standard output (all such lines come before any work).
+//
+// The pass is the last reader of the buffers' bytes: buffersRead, when given, is called once, as soon as the
+// last primitive has been read and before it is built, so that the caller can release the bytes and the file
+// and the largest share of meshoptimizer's working memory are not held at once.
+MeshPassResult runMeshPass(const cgltf_data* data, const std::function<void()>& buffersRead = {});

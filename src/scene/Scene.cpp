@@ -41,9 +41,7 @@ void checkMeshDispatchLimit(size_t meshletCount) {
 void loadScene(const char* filePath, Scene* scene, SceneInfo* sceneInfo) {
     std::unique_ptr<cgltf_data, GltfFree> data(loadGltf(filePath));
     buildAccelerationStructures(data.get());
-    MeshPassInput primitives = readMeshPrimitives(data.get());
-    releaseGltfBuffers(data.get());
-    const MeshPassResult geometry = buildMeshPass(std::move(primitives));
+    const MeshPassResult geometry = runMeshPass(data.get(), [&data] { releaseGltfBuffers(data.get()); });
     // Refused before anything of the scene's own buffers is uploaded.
     checkMeshDispatchLimit(meshletCopyCount(data.get(), geometry.meshMeshlets));
     const NodePassResult nodes = runNodePass(data.get(), geometry.meshMeshlets);

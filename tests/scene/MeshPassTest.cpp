@@ -114,7 +114,7 @@ const std::string skipLine = "Invalid primitive type or no indices\n";
 
 template <typename T, typename A, typename B>
 bool sameBytes(const std::vector<T, A>& a, const std::vector<T, B>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }
 
 } // namespace
@@ -288,6 +288,128 @@ TEST(MeshPass, AnAttributeNarrowerThanItsFieldLeavesTheRestZero) {
         narrowPositions.push_back(positionOf(r.result.vertices[i]));
     std::sort(narrowPositions.begin(), narrowPositions.end());
     EXPECT_EQ(narrowPositions, (std::vector<Position>{{0, 0, 0}, {10, 20, 30}, {40, 50, 60}}));
+}
+
+TEST(MeshPass, EveryVertexOfALargePrimitiveGetsItsOwnElementsInEveryLayout) {
+    // Over ten thousand vertices, so that an attribute read in pieces has several of them and a short last
+    // one: positions and normals interleaved in one strided view (the normals 12 bytes in), texture
+    // coordinates as normalised 16-bit integers, and tangents as a sparse accessor without a view (zeros)
+    // with two elements substituted, one of them far from the start.
+    constexpr uint32_t count = 10001;
+    std::vector<float> interleaved;
+    std::vector<uint16_t> uvs;
+    std::vector<Vertex> expected(count);
+    for (uint32_t k = 0; k < count; ++k) {
+        Vertex& v = expected[k];
+        v.position = {float(k), float(k % 7), -float(k)};
+        v.normal = {0.5f, float(k % 3), float(k) * 0.25f};
+        interleaved.insert(interleaved.end(),
+                           {v.position.x, v.position.y, v.position.z, v.normal.x, v.normal.y, v.normal.z});
+        const uint16_t u = uint16_t(k * 6), w = uint16_t(65535 - k);
+        uvs.insert(uvs.end(), {u, w});
+        v.texcoord = {float(u) / 65535.0f, float(w) / 65535.0f};
+    }
+    const std::vector<uint32_t> substituted = {5, 9000};
+    const std::vector<float> tangents = {1, 0, 0, 1, 0, 0, 1, -1};
+    expected[5].tangent = {1, 0, 0, 1};
+    expected[9000].tangent = {0, 0, 1, -1};
+
+    GltfBuilder builder;
+    const int view = builder.addView(interleaved, 6 * sizeof(float));
+    const int positions = builder.addAccessor(view, 5126, count, "VEC3");
+    const int normals = builder.addAccessor(view, 5126, count, "VEC3", 3 * sizeof(float));
+    const int texcoords = builder.addData(uvs, "VEC2", true);
+    const int sparseTangents = builder.addAccessor(
+        {{"componentType", 5126},
+         {"count", count},
+         {"type", "VEC4"},
+         {"sparse",
+          {{"count", 2},
+           {"indices", {{"bufferView", builder.addView(substituted)}, {"componentType", 5125}}},
+           {"values", {{"bufferView", builder.addView(tangents)}}}}}});
+    std::vector<uint32_t> indices;
+    for (uint32_t k = 0; k + 2 < count; ++k)
+        indices.insert(indices.end(), {k, k + 1, k + 2});
+    builder.addMesh(Json::array({primitive({{"POSITION", positions},
+                                            {"NORMAL", normals},
+                                            {"TEXCOORD_0", texcoords},
+                                            {"TANGENT", sparseTangents}},
+                                           builder.addIndices(indices))}));
+    addTrailingMeshes(builder);
+    PassRun r = run(builder);
+
+    // Every position is unique, so the vertices, in whatever order the pass leaves them, are found by it.
+    std::vector<Vertex> vertices(r.result.vertices.begin(), r.result.vertices.end());
+    ASSERT_EQ(vertices.size(), count);
+    std::sort(vertices.begin(), vertices.end(),
+              [](const Vertex& a, const Vertex& b) { return a.position.x < b.position.x; });
+    for (uint32_t k = 0; k < count; ++k)
+        ASSERT_EQ(std::memcmp(&vertices[k], &expected[k], sizeof(Vertex)), 0) << "vertex " << k;
+}
+
+TEST(MeshPass, AnAttributeWhoseBytesAreMissingReadsAsZeros) {
+    // Two primitives of 5,041 vertices with normals; the second's normals lie in a buffer whose bytes were
+    // never loaded, so nothing can be unpacked for them: they are zero, not what the first primitive left.
+    const Grid first = makeGrid(70), second = makeGrid(70, 1.0f);
+    const std::vector<float> normals(first.positions.size(), 1.0f);
+    GltfBuilder builder;
+    auto withNormals = [&](const Grid& grid) {
+        return primitive({{"POSITION", builder.addData(grid.positions, "VEC3")},
+                          {"NORMAL", builder.addData(normals, "VEC3")}},
+                         builder.addIndices(grid.indices));
+    };
+    builder.addMesh(Json::array({withNormals(first), withNormals(second)}));
+    addTrailingMeshes(builder);
+    Loaded loaded = loadFromMemory(builder.glb());
+    ASSERT_EQ(loaded.failedStep, Step::None) << loaded.result;
+
+    auto* lost = const_cast<cgltf_accessor*>(
+        cgltf_find_accessor(&loaded.data->meshes[0].primitives[1], cgltf_attribute_type_normal, 0));
+    cgltf_buffer unloaded = *lost->buffer_view->buffer;
+    unloaded.data = nullptr;
+    cgltf_buffer_view view = *lost->buffer_view;
+    view.buffer = &unloaded;
+    lost->buffer_view = &view;
+    const MeshPassResult result = runMeshPass(loaded.data.get());
+
+    ASSERT_EQ(result.vertices.size(), 2 * first.positions.size() / 3);
+    for (const Vertex& v : result.vertices) {
+        const float expected = v.position.z == 1.0f ? 0.0f : 1.0f;
+        ASSERT_EQ(v.normal.x, expected);
+        ASSERT_EQ(v.normal.y, expected);
+        ASSERT_EQ(v.normal.z, expected);
+    }
+}
+
+TEST(MeshPass, TheBuffersAreHandedBackOnceTheirLastPrimitiveIsRead) {
+    // Three primitives in two meshes. The callback spoils every byte of the buffer, as a release may; the
+    // result must not change, and the callback comes exactly once, also when no mesh is processed.
+    GltfBuilder builder;
+    builder.addMesh(
+        Json::array({gridPrimitive(builder, makeGrid(3)), gridPrimitive(builder, makeGrid(2, 1.0f))}));
+    builder.addMesh(Json::array({gridPrimitive(builder, makeGrid(4, 2.0f))}));
+    addTrailingMeshes(builder);
+    GltfBuilder unprocessed;
+    addTrailingMeshes(unprocessed);
+
+    for (const GltfBuilder* file : {&builder, &unprocessed}) {
+        Loaded kept = loadFromMemory(file->glb()), spoiled = loadFromMemory(file->glb());
+        ASSERT_EQ(spoiled.failedStep, Step::None) << spoiled.result;
+        const MeshPassResult expected = runMeshPass(kept.data.get());
+        int calls = 0;
+        const MeshPassResult result = runMeshPass(spoiled.data.get(), [&] {
+            ++calls;
+            const cgltf_buffer& buffer = spoiled.data->buffers[0];
+            std::memset(buffer.data, 0xff, buffer.size);
+        });
+        EXPECT_EQ(calls, 1);
+        EXPECT_TRUE(sameBytes(result.vertices, expected.vertices));
+        EXPECT_EQ(result.meshletVertices, expected.meshletVertices);
+        EXPECT_TRUE(sameBytes(result.meshletTriangles, expected.meshletTriangles));
+        ASSERT_EQ(result.meshMeshlets.size(), expected.meshMeshlets.size());
+        for (size_t m = 0; m < result.meshMeshlets.size(); ++m)
+            EXPECT_TRUE(sameBytes(result.meshMeshlets[m], expected.meshMeshlets[m])) << "mesh " << m;
+    }
 }
 
 TEST(MeshPass, IdenticalVerticesMergeAndUnusedOnesVanish) {
